@@ -1,0 +1,18 @@
+# Builds the linker version script of libimp00000.so from the C ABI header:
+# every name declared with IMP_API is global, everything else is local.
+file(READ ${HEADER} _text)
+string(REGEX MATCHALL "\nIMP_API [^;(]*[ *]([A-Za-z_][A-Za-z0-9_]*)[ ]*\\(" _decls "${_text}")
+set(_names "")
+foreach(_d IN LISTS _decls)
+  string(REGEX REPLACE ".*[ *]([A-Za-z_][A-Za-z0-9_]*)[ ]*\\($" "\\1" _n "${_d}")
+  list(APPEND _names ${_n})
+endforeach()
+list(REMOVE_DUPLICATES _names)
+list(SORT _names)
+set(_out "{\n  global:\n")
+foreach(_n IN LISTS _names)
+  string(APPEND _out "    ${_n};\n")
+endforeach()
+string(APPEND _out "  local:\n    *;\n};\n")
+file(WRITE ${OUT}.tmp "${_out}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${OUT}.tmp ${OUT})

@@ -1,0 +1,209 @@
+/*
+ * imp00000 - printing module of the restaurant point of sale.
+ *
+ * The C ABI of libimp00000.so. Every name declared here with IMP_API is exported; nothing else is.
+ *
+ * Conventions
+ * - Texts are NUL-terminated Windows-1252 (one byte per printed column); NULL is the empty text.
+ *   A "wide text" parameter is UTF-8.
+ * - A text result is a module-allocated char*, released by the caller with imp_free.
+ *   A var text is char**: read on entry when not NULL, replaced on return; the module never frees the
+ *   value the caller passed in. Release the new value with imp_free.
+ * - Booleans and integers are int32_t (booleans 0/1); a date-time is a double counting days from
+ *   1899-12-30 (local time).
+ * - A routine whose result is a variant takes a trailing imp_variant* result, which it overwrites (it does
+ *   not free what the variant held) and fills; release it with imp_variant_clear.
+ * - A job array is (const imp_variant* items, int32_t count, imp_variant* result); the module never writes
+ *   the result.
+ * - A client dataset travels as a data packet: a bytes variant holding UTF-8 JSON.
+ * - Every entry point is exported under its full name (unit, class and routine joined by "_"); 28 of them
+ *   also under a plain name. Both names reach the same routine.
+ * - No exception ever crosses this boundary. Entry points called before Initialize or after the last
+ *   Finalize log one line and do nothing.
+ */
+#ifndef IMP00000_H
+#define IMP00000_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define IMP_API __declspec(dllexport)
+#else
+#define IMP_API __attribute__((visibility("default")))
+#endif
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Variants                                                                                             */
+/* ---------------------------------------------------------------------------------------------------- */
+
+typedef enum imp_vtype {
+  IMP_VT_EMPTY = 0,    /* unassigned */
+  IMP_VT_NULL = 1,     /* null */
+  IMP_VT_BOOL = 2,     /* v.b: 0 or 1 */
+  IMP_VT_INT = 3,      /* v.i */
+  IMP_VT_DOUBLE = 4,   /* v.d */
+  IMP_VT_DATETIME = 5, /* v.d: days from 1899-12-30 */
+  IMP_VT_TEXT = 6,     /* v.text: Windows-1252, length-counted (may hold control bytes), NUL-terminated */
+  IMP_VT_BYTES = 7,    /* v.bytes: raw bytes (data packets) */
+  IMP_VT_ARRAY = 8     /* v.array: variant array */
+} imp_vtype;
+
+typedef struct imp_variant {
+  int32_t type; /* imp_vtype */
+  union {
+    int32_t b;
+    int32_t i;
+    double d;
+    struct {
+      char* ptr;
+      int32_t len;
+    } text;
+    struct {
+      uint8_t* ptr;
+      int32_t len;
+    } bytes;
+    struct {
+      struct imp_variant* items;
+      int32_t count;
+    } array;
+  } v;
+} imp_variant;
+
+/* Releases what the module allocated: text results and var texts. NULL is ignored. */
+IMP_API void imp_free(void* p);
+/* Releases the contents of a variant written by the module and leaves it empty. */
+IMP_API void imp_variant_clear(imp_variant* v);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Host services                                                                                        */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Number formats of the host (decimal and thousands separators, short date and time patterns). */
+typedef struct imp_format_settings {
+  char decimal_separator;
+  char thousand_separator;
+  char short_date[32]; /* e.g. "dd/mm/yyyy" */
+  char short_time[32]; /* e.g. "hh:nn:ss" */
+} imp_format_settings;
+
+/*
+ * The services the host supplies. The table starts with its own size, so it can grow; a NULL member (or a
+ * member beyond `size`) falls back to the reference host, which reads imphost.json in the host folder.
+ *
+ * Values travel as variants: a callback fills `out` (texts in Windows-1252); after copying it the module
+ * calls `release(context, out)` when `release` is set, so the host may allocate as it pleases.
+ * Callbacks return 1 on success and 0 on failure; a failure becomes an error of the calling routine, which
+ * logs it.
+ */
+typedef struct imp_host {
+  uint32_t size; /* sizeof(imp_host) as the host knows it */
+  void* context;
+  void (*release)(void* context, imp_variant* value);
+
+  /* The host's main form: its outlet and terminal parameter record, as a data packet (one row). */
+  int32_t (*parameters)(void* context, imp_variant* out_packet);
+  /* Number formats used when numbers and dates become texts. */
+  int32_t (*format_settings)(void* context, imp_format_settings* out);
+  /* PropriedadesImpNF: columns, line-feed text and closing command of a printer model. */
+  int32_t (*printer_properties)(void* context, const char* model, int32_t* columns, imp_variant* line_feed,
+                                imp_variant* closing);
+  /* _GetStringConexZel: the connection string of the host database ("sqlite:Dados/imp.db" ...). */
+  int32_t (*connection_string)(void* context, const char* system, imp_variant* out);
+  /* SetADODBSession: called once a connection is open, with its connection string. */
+  int32_t (*set_session)(void* context, const char* connection_string);
+  /* TdtmZelProxCodigo: each call consumes one number. */
+  int32_t (*prx_venda_dia)(void* context, const char* outlet, double date, imp_variant* out);
+  int32_t (*prx_venda_consumidor)(void* context, const char* a, const char* b, imp_variant* out);
+  int32_t (*prx_red_z_nfiscal)(void* context, const char* outlet, const char* till, imp_variant* out);
+  int32_t (*prx_lei_x_nfiscal)(void* context, const char* outlet, const char* till, imp_variant* out);
+  /* Mensagem: a modal yes/no question; returns 1 for yes. default_button is the host's button code. */
+  int32_t (*question)(void* context, const char* text, const char* default_button);
+  /* Trad: translation of a form's captions (the module passes the form name). */
+  void (*translate)(void* context, const char* form_name);
+  /* RequisicaoHTTPS: one request; headers is a variant array of "name=value" texts; out receives the body. */
+  int32_t (*https_request)(void* context, const char* url, const char* body, const char* method,
+                           const imp_variant* headers, const char* timeout, const char* log_file,
+                           imp_variant* out);
+  /* BuscaVenda: the data packet of one sale; args = (outlet, bill number, sale number); result is a
+   * variant array of 10 elements, element 0 the packet. */
+  int32_t (*busca_venda)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
+  /* Printer family IT433TD of the sibling package: each returns the routine's integer status. */
+  int32_t (*it433td_inicia_porta)(void* context, const char* port);
+  int32_t (*it433td_formata_tx)(void* context, const char* port, const char* text);
+  int32_t (*it433td_imprime_qrcode)(void* context, const char* port, const char* data, const char* extra);
+  int32_t (*it433td_imprime_code128)(void* context, const char* port, const char* data);
+  int32_t (*it433td_aciona_guilhotina)(void* context, const char* port);
+  int32_t (*it433td_fecha_porta)(void* context, const char* port);
+  /* Online consumer services of the sibling package: args are the routine's parameters in order, result
+   * the variant array the caller created (its elements are filled). Return the routine's boolean. */
+  int32_t (*extrato_cons_online)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
+  int32_t (*extrato_cons_central)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
+  int32_t (*movi_clie_central)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
+  int32_t (*fidelidade_online)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
+} imp_host;
+
+/* Installs the host's services; NULL restores the reference host. The table is copied. */
+IMP_API void imp_set_host(const imp_host* host);
+/* The folder the module works below (Windows paths such as \Dados\Cadastros resolve under it). */
+IMP_API void imp_set_host_dir(const char* path_utf8);
+/* Waits until no job thread runs: 1 when idle, 0 on timeout; a negative timeout waits forever. */
+IMP_API int32_t imp_wait_idle(int32_t timeout_ms);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Module globals by name (exact case)                                                                  */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* 1 and the value, or 0 for an unknown name. Object, handle and entry globals read as a boolean: assigned
+ * or not. */
+IMP_API int32_t imp_global_get(const char* name, imp_variant* out);
+/* 1 when written; 0 for an unknown name, a read-only global or a value that does not convert. */
+IMP_API int32_t imp_global_set(const char* name, const imp_variant* value);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Package frame                                                                                        */
+/* ---------------------------------------------------------------------------------------------------- */
+
+IMP_API void Initialize(void);
+IMP_API void Finalize(void);
+IMP_API void Pkg_imp00000_PackageLoad(void);
+IMP_API void Pkg_imp00000_PackageUnload(void);
+/* The package description (required packages and contained units) as text; release with imp_free. */
+IMP_API char* GetPackageInfoTable(void);
+
+/* Unit sections. */
+IMP_API void Cli_imp00000_initialization(void);
+IMP_API void Cli_imp00000_Finalization(void);
+IMP_API void Cli_imp00400_initialization(void);
+IMP_API void Cli_imp00400_Finalization(void);
+IMP_API void Pkg_imp00000_initialization(void);
+IMP_API void Pkg_imp00000_Finalization(void);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Logs                                                                                                 */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Appends one line to the daily module log (dados\LogImp00000NF\LogImp00000NF<yyyy>\LogImp00000NF<ddmmyy>.txt). */
+IMP_API void Cli_imp00000_LogErroImpNaoFiscal(const char* text);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Number and document utilities                                                                        */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* The amount in upper-case Spanish words ("DOCE COMA CINCUENTA"). */
+IMP_API char* Cli_imp00000_NumeroEnLetras(double value);
+/* Greatest common divisor. */
+IMP_API int32_t Cli_imp00000_MDC(int32_t a, int32_t b);
+/* 999.999.999-99 for 11 digits, 99.999.999/9999-99 otherwise. */
+IMP_API char* Cli_imp00000_TrdmImpressoras_formataCPFCNPJ(const char* digits);
+/* The next daily order number of the outlet (consumes one number); result is a text variant. */
+IMP_API void Cli_imp00000_TrdmImpressoras_getSenhaCupom(const char* outlet_utf8, double date, imp_variant* result);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* IMP00000_H */

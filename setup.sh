@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs imp00000 on a Debian machine.
+#   ./setup.sh demo   installs what is missing, builds, and prints the example jobs end to end with previews
+#   ./setup.sh test   installs what is missing, builds, and runs the test suite, plain and under
+#                     AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake ninja-build pkg-config ccache
+  libsqlite3-dev nlohmann-json3-dev libcli11-dev libffi-dev
+  libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build() {  # build DIR [cmake options...]
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j2
+}
+
+run_tests() {  # run_tests DIR
+  (cd "$1" && ctest --output-on-failure -j2 --timeout 600)
+}
+
+case "${1:-}" in
+  demo)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    ./build/imphost demo --host-dir "${DEMO_HOST_DIR:-$PWD/demo-host}"
+    ;;
+  test)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_tests build
+    build build-asan -DCMAKE_BUILD_TYPE=Debug -DIMP_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ;;
+  *)
+    echo "usage: $0 demo|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,294 @@
+#include "host/reference_host.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/cp1252.h"
+#include "platform/error.h"
+#include "platform/hostdir.h"
+
+namespace imp::host::reference {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// imphost.json, re-read when the host folder or the file changes.
+struct ConfigCache {
+  std::mutex mutex;
+  std::filesystem::path path;
+  std::filesystem::file_time_type mtime{};
+  std::uintmax_t size = 0;
+  bool present = false;
+  Json json = Json::object();
+};
+ConfigCache g_config;
+
+Json config() {
+  auto path = hostdir::resolve("imphost.json");
+  std::error_code ec;
+  bool present = std::filesystem::is_regular_file(path, ec);
+  auto mtime = present ? std::filesystem::last_write_time(path, ec) : std::filesystem::file_time_type{};
+  auto size = present ? std::filesystem::file_size(path, ec) : 0;
+  std::lock_guard lk(g_config.mutex);
+  if (path == g_config.path && present == g_config.present && mtime == g_config.mtime && size == g_config.size)
+    return g_config.json;
+  Json json = Json::object();
+  if (present) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    try {
+      json = Json::parse(ss.str());
+    } catch (const std::exception& e) {
+      throw Error("imphost.json inválido: "_cp + cp1252::from_utf8_lossy(e.what()));
+    }
+    if (!json.is_object()) throw Error("imphost.json inválido: o conteúdo não é um objeto"_cp);
+  }
+  g_config.path = path;
+  g_config.present = present;
+  g_config.mtime = mtime;
+  g_config.size = size;
+  g_config.json = json;
+  return json;
+}
+
+std::string text_of(const Json& j, const char* what) {
+  if (!j.is_string()) throw Error(std::string("imphost.json: ") + what + " deve ser um texto");
+  auto s = cp1252::from_utf8(j.get<std::string>());
+  if (!s) throw Error(std::string("imphost.json: ") + what + " tem caracteres fora do Windows-1252");
+  return *s;
+}
+
+// A model code as a number ("013" is 13); -1 when it is not one.
+long code_number(std::string_view code) {
+  std::string t;
+  for (char c : code)
+    if (c != ' ') t.push_back(c);
+  if (t.empty() || t.size() > 9) return -1;
+  for (char c : t)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+  return std::stol(t);
+}
+
+PrinterProperties properties_from(const Json& j, PrinterProperties base) {
+  if (!j.is_object()) throw Error("imphost.json: printerProperties deve conter objetos");
+  if (j.contains("columns")) {
+    if (!j["columns"].is_number_integer()) throw Error("imphost.json: columns deve ser um inteiro");
+    base.columns = j["columns"].get<int32_t>();
+  }
+  if (j.contains("lineFeed")) base.lineFeed = text_of(j["lineFeed"], "lineFeed");
+  if (j.contains("closing")) base.closing = text_of(j["closing"], "closing");
+  return base;
+}
+
+const std::string kCutBematech = "\x1bm";  // ESC m: partial cut
+const std::string kCutEscPos =
+    "\x1d"
+    "V"
+    "\x01";  // GS V 1: partial cut
+
+}  // namespace
+
+PrinterProperties BuiltinProperties(std::string_view model) {
+  PrinterProperties p;  // 48 columns, LF, no closing command
+  switch (code_number(model)) {
+    case 4:
+    case 6:
+    case 13:
+    case 21:
+    case 28:
+    case 34:
+    case 42:
+    case 45:  // Bematech-compatible
+      p.closing = kCutBematech;
+      break;
+    case 10:
+    case 22:  // Daruma
+      p.closing = kCutBematech;
+      break;
+    case 14:
+    case 16:
+    case 19:
+    case 33:
+    case 35:  // Epson-compatible
+      p.closing = kCutEscPos;
+      break;
+    case 17:
+    case 36:  // SI300
+      p.closing = kCutEscPos;
+      break;
+    case 18:
+    case 23:
+    case 30:
+    case 32:
+    case 43:
+    case 54:  // raw text through the spooler
+      p.closing = kCutEscPos;
+      break;
+    case 53:  // 58 mm paper
+      p.columns = 32;
+      p.closing = kCutEscPos;
+      break;
+    case 7:  // the MP-100 drives its own serial line
+      p.columns = 40;
+      break;
+    case 20:
+    case 24:
+    case 29:
+    case 41:
+    case 44:  // library, host routine or bitmap cuts by itself
+      break;
+    default: break;
+  }
+  return p;
+}
+
+PrinterProperties PropriedadesImpNF(std::string_view model) {
+  Json cfg = config();
+  long code = code_number(model);
+  if (cfg.contains("printerProperties")) {
+    const Json& pp = cfg["printerProperties"];
+    if (!pp.is_object()) throw Error("imphost.json: printerProperties deve ser um objeto");
+    for (auto it = pp.begin(); it != pp.end(); ++it) {
+      if (it.key() == "default") continue;
+      long k = code_number(it.key());
+      if ((code >= 0 && k == code) || (code < 0 && it.key() == model))
+        return properties_from(it.value(), BuiltinProperties(model));
+    }
+  }
+  static const long kBuiltin[] = {4,  6,  7,  10, 13, 14, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+                                  28, 29, 30, 32, 33, 34, 35, 36, 41, 42, 43, 44, 45, 53, 54};
+  for (long b : kBuiltin)
+    if (b == code) return BuiltinProperties(model);
+  if (cfg.contains("printerProperties") && cfg["printerProperties"].contains("default"))
+    return properties_from(cfg["printerProperties"]["default"], PrinterProperties{});
+  return PrinterProperties{};
+}
+
+std::string ParametersPacket() {
+  Json cfg = config();
+  Json fields = Json::array();
+  Json row = Json::object();
+  if (cfg.contains("parameters")) {
+    const Json& params = cfg["parameters"];
+    if (!params.is_object()) throw Error("imphost.json: parameters deve ser um objeto");
+    for (auto it = params.begin(); it != params.end(); ++it) {
+      const Json& v = it.value();
+      Json f = {{"name", it.key()}};
+      if (v.is_boolean()) {
+        f["type"] = "boolean";
+        row[it.key()] = v;
+      } else if (v.is_number()) {
+        f["type"] = "float";
+        row[it.key()] = v;
+      } else if (v.is_object() && v.contains("int")) {
+        f["type"] = "integer";
+        row[it.key()] = v["int"];
+      } else if (v.is_object() && v.contains("date")) {
+        f["type"] = "datetime";
+        row[it.key()] = v["date"];
+      } else if (v.is_string() || v.is_null()) {
+        f["type"] = "string";
+        if (v.is_string()) row[it.key()] = v;
+      } else {
+        throw Error("imphost.json: o parâmetro "_cp + it.key() + " tem um valor que não se converte"_cp);
+      }
+      fields.push_back(f);
+    }
+  }
+  Json packet = {{"fields", fields}, {"rows", Json::array()}};
+  if (!fields.empty()) packet["rows"].push_back(row);
+  return packet.dump();
+}
+
+FormatSettings Format() {
+  Json cfg = config();
+  FormatSettings fs;
+  if (!cfg.contains("format")) return fs;
+  const Json& f = cfg["format"];
+  if (!f.is_object()) throw Error("imphost.json: format deve ser um objeto");
+  auto one_char = [&](const char* key, char& out) {
+    if (!f.contains(key)) return;
+    auto s = text_of(f[key], key);
+    if (s.size() != 1) throw Error(std::string("imphost.json: ") + key + " deve ter um caractere");
+    out = s[0];
+  };
+  one_char("decimalSeparator", fs.decimalSeparator);
+  one_char("thousandSeparator", fs.thousandSeparator);
+  if (f.contains("shortDate")) fs.shortDate = text_of(f["shortDate"], "shortDate");
+  if (f.contains("shortTime")) fs.shortTime = text_of(f["shortTime"], "shortTime");
+  return fs;
+}
+
+std::string GetStringConexZel(std::string_view) {
+  Json cfg = config();
+  if (cfg.contains("connection")) return text_of(cfg["connection"], "connection");
+  return "sqlite:Dados/imp.db";
+}
+
+bool Mensagem(std::string_view, std::string_view defaultButton) {
+  Json cfg = config();
+  if (cfg.contains("dialog")) {
+    auto answer = text_of(cfg["dialog"], "dialog");
+    for (auto& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (answer == "yes") return true;
+    if (answer == "no") return false;
+    throw Error("imphost.json: dialog deve ser \"yes\" ou \"no\"");
+  }
+  // No answer configured: the default button answers ("S"/"1"/"Y" ... is the yes button).
+  std::string b(defaultButton);
+  for (auto& c : b) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return b == "S" || b == "SIM" || b == "Y" || b == "YES" || b == "1" || b == "6";
+}
+
+std::string NextNumber(std::string_view series, std::string_view key1, std::string_view key2, int64_t wrap_after) {
+  auto path = hostdir::resolve("imphost-sequences.db");
+  sqlite3* db = nullptr;
+  auto fail = [&](const std::string& what) -> std::string {
+    std::string msg = "Sequência " + std::string(series) + ": " + what;
+    if (db) msg += ": " + std::string(sqlite3_errmsg(db));
+    sqlite3_close(db);
+    throw Error(cp1252::from_utf8_lossy(msg));
+  };
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+      SQLITE_OK)
+    return fail("não foi possível abrir " + path.string());
+  sqlite3_busy_timeout(db, 15000);
+  // WAL keeps every number through a crash of the host without a disk flush per number.
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (sqlite3_exec(db,
+                   "CREATE TABLE IF NOT EXISTS SEQUENCIA (SERIE TEXT NOT NULL, CHAVE1 TEXT NOT NULL, "
+                   "CHAVE2 TEXT NOT NULL, ULTIMO INTEGER NOT NULL, PRIMARY KEY (SERIE, CHAVE1, CHAVE2))",
+                   nullptr, nullptr, nullptr) != SQLITE_OK)
+    return fail("tabela");
+  // One statement both reserves and reads the number, so two callers never get the same one.
+  const char* sql =
+      "INSERT INTO SEQUENCIA (SERIE, CHAVE1, CHAVE2, ULTIMO) VALUES (?1, ?2, ?3, 1) "
+      "ON CONFLICT (SERIE, CHAVE1, CHAVE2) DO UPDATE SET "
+      "ULTIMO = CASE WHEN ?4 > 0 AND ULTIMO >= ?4 THEN 1 ELSE ULTIMO + 1 END RETURNING ULTIMO";
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return fail("consulta");
+  sqlite3_bind_text(st, 1, series.data(), static_cast<int>(series.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 2, key1.data(), static_cast<int>(key1.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 3, key2.data(), static_cast<int>(key2.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int64(st, 4, wrap_after);
+  int rc = sqlite3_step(st);
+  if (rc != SQLITE_ROW) {
+    sqlite3_finalize(st);
+    return fail("gravação");
+  }
+  int64_t value = sqlite3_column_int64(st, 0);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) return fail("gravação");
+  sqlite3_close(db);
+  return std::to_string(value);
+}
+
+}  // namespace imp::host::reference

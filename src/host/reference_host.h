@@ -1,0 +1,23 @@
+// The reference host: answers every host service the installed table leaves out, from imphost.json in the
+// host folder (DESIGN.md, "The host folder") and a SQLite file of sequence numbers beside it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "host/services.h"
+
+namespace imp::host::reference {
+
+std::string ParametersPacket();
+FormatSettings Format();
+PrinterProperties PropriedadesImpNF(std::string_view model);
+// The built-in properties of a model (no imphost.json entry involved).
+PrinterProperties BuiltinProperties(std::string_view model);
+std::string GetStringConexZel(std::string_view system);
+bool Mensagem(std::string_view text, std::string_view defaultButton);
+
+// Sequence numbers kept in imphost-sequences.db in the host folder.
+std::string NextNumber(std::string_view series, std::string_view key1, std::string_view key2, int64_t wrap_after);
+
+}  // namespace imp::host::reference

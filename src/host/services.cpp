@@ -1,0 +1,311 @@
+#include "host/services.h"
+
+#include <cctype>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "host/reference_host.h"
+#include "platform/abi_variant.h"
+#include "platform/cp1252.h"
+#include "platform/error.h"
+
+namespace imp::host {
+namespace {
+
+std::mutex g_mutex;
+std::shared_ptr<const imp_host> g_table;  // null: the reference host answers everything
+
+std::shared_ptr<const imp_host> table() {
+  std::lock_guard lk(g_mutex);
+  return g_table;
+}
+
+// The member of the installed table, when the host's table is large enough to hold it and sets it.
+template <typename F>
+F member(const std::shared_ptr<const imp_host>& t, F imp_host::*m, std::size_t offset) {
+  if (!t || offset + sizeof(F) > t->size) return nullptr;
+  return (*t).*m;
+}
+#define IMP_MEMBER(t, name) member((t), &imp_host::name, offsetof(imp_host, name))
+
+// A variant the host filled: copied, then handed back to the host for release.
+class HostOut {
+ public:
+  explicit HostOut(std::shared_ptr<const imp_host> t) : t_(std::move(t)) { std::memset(&v_, 0, sizeof v_); }
+  ~HostOut() {
+    if (auto rel = IMP_MEMBER(t_, release)) rel(t_->context, &v_);
+  }
+  imp_variant* get() { return &v_; }
+  Variant value() const { return abi::from_abi(v_); }
+
+ private:
+  std::shared_ptr<const imp_host> t_;
+  imp_variant v_;
+};
+
+std::string z(std::string_view s) {
+  return std::string(s);
+}  // NUL-terminated copy
+
+[[noreturn]] void failed(const char* service) {
+  throw Error("Serviço do host falhou: "_cp + service);
+}
+
+[[noreturn]] void unavailable(const char* service) {
+  throw Error(std::string(service) + ": serviço não disponível neste host"_cp);
+}
+
+bool array_service(int32_t (*fn)(void*, const imp_variant*, int32_t, imp_variant*), void* ctx, const VariantArray& args,
+                   VariantArray& result) {
+  imp_variant in{};
+  abi::to_abi(Variant::array(args), &in);
+  imp_variant out{};
+  abi::to_abi(Variant::array(result), &out);
+  int32_t ok = 0;
+  try {
+    ok = fn(ctx, in.v.array.items, in.v.array.count, &out);
+    Variant back = abi::from_abi(out);
+    if (back.type() == Variant::Type::Array) result = back.items();
+  } catch (...) {
+    abi::clear(&in);
+    abi::clear(&out);
+    throw;
+  }
+  abi::clear(&in);
+  abi::clear(&out);
+  return ok != 0;
+}
+
+}  // namespace
+
+void install(const imp_host* t) {
+  std::shared_ptr<const imp_host> copy;
+  if (t) {
+    auto c = std::make_shared<imp_host>();
+    std::memset(c.get(), 0, sizeof(imp_host));
+    std::size_t n = t->size < sizeof(imp_host) ? t->size : sizeof(imp_host);
+    std::memcpy(c.get(), t, n);
+    c->size = static_cast<uint32_t>(n);
+    copy = c;
+  }
+  {
+    std::lock_guard lk(g_mutex);
+    g_table = copy;
+  }
+  try {
+    refresh_format();
+  } catch (...) {
+    // a bad format setting surfaces again at the next job, where it is logged
+  }
+}
+
+std::string ParametersPacket() {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, parameters)) {
+    HostOut out(t);
+    if (!fn(t->context, out.get())) failed("parameters");
+    Variant v = out.value();
+    if (v.type() == Variant::Type::Bytes) return v.bytes_value();
+    if (v.type() == Variant::Type::Text) return v.text();
+    if (v.is_unassigned()) return R"({"fields":[],"rows":[]})";
+    throw Error("Serviço do host parameters: o registro de parâmetros não é um pacote de dados"_cp);
+  }
+  return reference::ParametersPacket();
+}
+
+FormatSettings Format() {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, format_settings)) {
+    imp_format_settings s{};
+    s.decimal_separator = ',';
+    s.thousand_separator = '.';
+    if (!fn(t->context, &s)) failed("format_settings");
+    FormatSettings fs;
+    fs.decimalSeparator = s.decimal_separator;
+    fs.thousandSeparator = s.thousand_separator;
+    s.short_date[sizeof s.short_date - 1] = '\0';
+    s.short_time[sizeof s.short_time - 1] = '\0';
+    if (s.short_date[0]) fs.shortDate = s.short_date;
+    if (s.short_time[0]) fs.shortTime = s.short_time;
+    return fs;
+  }
+  return reference::Format();
+}
+
+void refresh_format() {
+  set_current_format(Format());
+}
+
+PrinterProperties PropriedadesImpNF(std::string_view model) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, printer_properties)) {
+    PrinterProperties p;
+    int32_t columns = p.columns;
+    HostOut lf(t), closing(t);
+    if (!fn(t->context, z(model).c_str(), &columns, lf.get(), closing.get())) failed("printer_properties");
+    p.columns = columns;
+    p.lineFeed = lf.value().to_text();
+    p.closing = closing.value().to_text();
+    return p;
+  }
+  return reference::PropriedadesImpNF(model);
+}
+
+std::string GetStringConexZel(std::string_view system) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, connection_string)) {
+    HostOut out(t);
+    if (!fn(t->context, z(system).c_str(), out.get())) failed("connection_string");
+    return out.value().to_text();
+  }
+  return reference::GetStringConexZel(system);
+}
+
+void SetADODBSession(std::string_view connection) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, set_session)) {
+    if (!fn(t->context, z(connection).c_str())) failed("set_session");
+  }
+  // The reference host keeps no session.
+}
+
+Dialect DialectOf(std::string_view connection) {
+  auto colon = connection.find(':');
+  std::string scheme(connection.substr(0, colon == std::string_view::npos ? 0 : colon));
+  for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme == "sqlite") return Dialect::SQLite;
+  if (scheme == "oracle") return Dialect::Oracle;
+  if (scheme == "mssql" || scheme == "sqlserver") return Dialect::MSSQL;
+  throw Error("Conexão sem dialeto conhecido (sqlite:, mssql:, oracle:): "_cp + std::string(connection));
+}
+
+bool Mensagem(std::string_view text, std::string_view defaultButton) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, question)) return fn(t->context, z(text).c_str(), z(defaultButton).c_str()) != 0;
+  return reference::Mensagem(text, defaultButton);
+}
+
+void Trad(std::string_view formName) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, translate)) fn(t->context, z(formName).c_str());
+  // The reference host does not translate: captions stay as stored.
+}
+
+std::string RequisicaoHTTPS(std::string_view url, std::string_view body, std::string_view method,
+                            const std::vector<std::string>& headers, std::string_view timeout,
+                            std::string_view logFile) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, https_request)) {
+    VariantArray hs(headers.begin(), headers.end());
+    imp_variant h{};
+    abi::to_abi(Variant::array(hs), &h);
+    HostOut out(t);
+    int32_t ok = 0;
+    try {
+      ok = fn(t->context, z(url).c_str(), z(body).c_str(), z(method).c_str(), &h, z(timeout).c_str(),
+              z(logFile).c_str(), out.get());
+    } catch (...) {
+      abi::clear(&h);
+      throw;
+    }
+    abi::clear(&h);
+    if (!ok) failed("https_request");
+    return out.value().to_text();
+  }
+  unavailable("RequisicaoHTTPS");
+}
+
+VariantArray BuscaVenda(const VariantArray& args) {
+  auto t = table();
+  VariantArray result(10);
+  if (auto fn = IMP_MEMBER(t, busca_venda)) {
+    if (!array_service(fn, t->context, args, result)) failed("busca_venda");
+    return result;
+  }
+  unavailable("BuscaVenda");
+}
+
+#define IMP_IT433TD(Name, member_name, ...)                                       \
+  do {                                                                            \
+    auto t = table();                                                             \
+    if (auto fn = IMP_MEMBER(t, member_name)) return fn(t->context, __VA_ARGS__); \
+    unavailable(Name);                                                            \
+  } while (0)
+
+int32_t IniciaPorta_IT433TD(std::string_view port) {
+  IMP_IT433TD("IniciaPorta_IT433TD", it433td_inicia_porta, z(port).c_str());
+}
+int32_t FormataTX_IT433TD(std::string_view port, std::string_view text) {
+  IMP_IT433TD("FormataTX_IT433TD", it433td_formata_tx, z(port).c_str(), z(text).c_str());
+}
+int32_t ImprimeQRCode_IT433TD(std::string_view port, std::string_view data, std::string_view extra) {
+  IMP_IT433TD("ImprimeQRCode_IT433TD", it433td_imprime_qrcode, z(port).c_str(), z(data).c_str(), z(extra).c_str());
+}
+int32_t ImprimeCODE128_IT433TD(std::string_view port, std::string_view data) {
+  IMP_IT433TD("ImprimeCODE128_IT433TD", it433td_imprime_code128, z(port).c_str(), z(data).c_str());
+}
+int32_t AcionaGuilhotina_IT433TD(std::string_view port) {
+  IMP_IT433TD("AcionaGuilhotina_IT433TD", it433td_aciona_guilhotina, z(port).c_str());
+}
+int32_t FechaPorta_IT433TD(std::string_view port) {
+  IMP_IT433TD("FechaPorta_IT433TD", it433td_fecha_porta, z(port).c_str());
+}
+
+#define IMP_CONSUMER(Name, member_name)                                                           \
+  bool Name(const VariantArray& args, VariantArray& result) {                                     \
+    auto t = table();                                                                             \
+    if (auto fn = IMP_MEMBER(t, member_name)) return array_service(fn, t->context, args, result); \
+    unavailable(#Name);                                                                           \
+  }
+IMP_CONSUMER(ExtratoConsOnline, extrato_cons_online)
+IMP_CONSUMER(ExtratoConsCentral, extrato_cons_central)
+IMP_CONSUMER(MoviclieCentral, movi_clie_central)
+IMP_CONSUMER(FidelidadeOnline, fidelidade_online)
+
+namespace {
+std::string sequence_value(const std::shared_ptr<const imp_host>& t, int32_t ok, HostOut& out, const char* name) {
+  if (!ok) failed(name);
+  (void)t;
+  return out.value().to_text();
+}
+}  // namespace
+
+std::string TdtmZelProxCodigo::PrxVendaDia(std::string_view outlet, double date) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, prx_venda_dia)) {
+    HostOut out(t);
+    return sequence_value(t, fn(t->context, z(outlet).c_str(), date, out.get()), out, "prx_venda_dia");
+  }
+  return reference::NextNumber("PrxVendaDia", outlet, FormatIsoDateTime(date).substr(0, 10), 999999);
+}
+
+std::string TdtmZelProxCodigo::PrxVendaConsumidor(std::string_view a, std::string_view b) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, prx_venda_consumidor)) {
+    HostOut out(t);
+    return sequence_value(t, fn(t->context, z(a).c_str(), z(b).c_str(), out.get()), out, "prx_venda_consumidor");
+  }
+  return reference::NextNumber("PrxVendaConsumidor", a, b, 0);
+}
+
+std::string TdtmZelProxCodigo::PrxRedZNFiscal(std::string_view outlet, std::string_view till) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, prx_red_z_nfiscal)) {
+    HostOut out(t);
+    return sequence_value(t, fn(t->context, z(outlet).c_str(), z(till).c_str(), out.get()), out, "prx_red_z_nfiscal");
+  }
+  return reference::NextNumber("PrxRedZNFiscal", outlet, till, 0);
+}
+
+std::string TdtmZelProxCodigo::PrxLeiXNFiscal(std::string_view outlet, std::string_view till) {
+  auto t = table();
+  if (auto fn = IMP_MEMBER(t, prx_lei_x_nfiscal)) {
+    HostOut out(t);
+    return sequence_value(t, fn(t->context, z(outlet).c_str(), z(till).c_str(), out.get()), out, "prx_lei_x_nfiscal");
+  }
+  return reference::NextNumber("PrxLeiXNFiscal", outlet, till, 0);
+}
+
+}  // namespace imp::host

@@ -1,0 +1,75 @@
+// The package frame: unit initialisation and finalisation with their per-unit counters, and the bookkeeping
+// that lets Finalize wait for running calls and job threads before it frees `cs`.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace imp::package {
+
+// Unit sections, in unit order: Cli_imp00000, Cli_imp00400, Pkg_imp00000. Each acts only on the first of
+// nested loads and on the last unload.
+void cli_imp00000_initialization();
+void cli_imp00000_finalization();
+void cli_imp00400_initialization();
+void cli_imp00400_finalization();
+void pkg_imp00000_initialization();
+void pkg_imp00000_finalization();
+void initialize();  // the three initialisations in unit order
+void finalize();    // the three finalisations in reverse order
+
+std::string package_info();
+
+// True while the package is loaded and not being unloaded.
+bool loaded();
+
+// Counts one entry-point call. When the package is not loaded it logs one line naming the entry and
+// `ok()` is false: the caller does nothing.
+class EntryScope {
+ public:
+  explicit EntryScope(const char* entry);
+  ~EntryScope();
+  EntryScope(const EntryScope&) = delete;
+  EntryScope& operator=(const EntryScope&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
+// Counts one job thread from its start to its end (Finalize and imp_wait_idle wait for it).
+// Returns false when the package is not loaded: the job must not start.
+bool job_begin();
+void job_end();
+// 1 once no job runs; 0 on timeout; a negative timeout waits forever.
+bool wait_idle(int timeout_ms);
+
+// Logs an exception the way document routines do: message, " - ", "Imp00000 - Funcao:" and the routine.
+void log_failure(const char* routine, const std::exception_ptr& error);
+
+// Runs an entry point's body: refused when the package is not loaded, every exception caught and logged.
+template <typename R, typename F>
+R guarded(const char* entry, R fallback, F&& body) {
+  EntryScope scope(entry);
+  if (!scope.ok()) return fallback;
+  try {
+    return std::forward<F>(body)();
+  } catch (...) {
+    log_failure(entry, std::current_exception());
+    return fallback;
+  }
+}
+
+template <typename F>
+void guarded_void(const char* entry, F&& body) {
+  EntryScope scope(entry);
+  if (!scope.ok()) return;
+  try {
+    std::forward<F>(body)();
+  } catch (...) {
+    log_failure(entry, std::current_exception());
+  }
+}
+
+}  // namespace imp::package

@@ -1,0 +1,28 @@
+// Windows-1252 <-> UTF-8. Inside the module every text is Windows-1252, one byte per printed column;
+// UTF-8 exists only at the edges (JSON packets, job files, logs, previews).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace imp::cp1252 {
+
+// Every byte maps to a character (the five undefined bytes 81 8D 8F 90 9D map to the C1 controls of the
+// same value), so this never fails.
+std::string to_utf8(std::string_view cp1252);
+
+// Text outside Windows-1252, or bytes that are not UTF-8, give nullopt.
+std::optional<std::string> from_utf8(std::string_view utf8);
+
+// As from_utf8, but a character outside Windows-1252 becomes '?'. For texts of our own and for logs.
+std::string from_utf8_lossy(std::string_view utf8);
+
+}  // namespace imp::cp1252
+
+namespace imp {
+// "Mapeamento NÃO realizado"_cp: a UTF-8 literal of the source as a Windows-1252 text.
+inline std::string operator""_cp(const char* s, std::size_t n) {
+  return cp1252::from_utf8_lossy(std::string_view(s, n));
+}
+}  // namespace imp

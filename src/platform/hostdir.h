@@ -1,0 +1,24 @@
+// The host folder: everything the module reads or writes lives below it (except what goes to printers).
+// It is the folder given by the host (imp_set_host_dir), else $IMP_HOST_DIR, else the folder of the running
+// executable. Windows-style paths such as \Dados\Cadastros\ProdLoja.cds resolve below it, each component
+// matched case-insensitively against what exists (an exact spelling wins); resolving never creates anything.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace imp::hostdir {
+
+void set(const std::string& path);  // empty: back to $IMP_HOST_DIR / the executable's folder
+std::filesystem::path root();
+
+// Resolves a Windows-style or relative path below the host folder. A drive ("C:") is dropped and
+// C:\Windows\temp\ resolves to tmp/. Components that do not exist keep the spelling given.
+// ".." is refused (imp::Error): nothing may escape the host folder.
+std::filesystem::path resolve(std::string_view windows_path);
+
+// Creates the folders of a resolved path that do not exist yet, with the spelling given.
+void create_folders(const std::filesystem::path& folder);
+
+}  // namespace imp::hostdir
