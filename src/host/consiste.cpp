@@ -1,5 +1,7 @@
 #include "host/consiste.h"
 
+#include "platform/clock.h"
+
 #include <array>
 
 #include "platform/decimal.h"
@@ -146,5 +148,7 @@ double PriDiaMes(double date) {
   const DateTimeParts p = DecodeDateTime(date);
   return EncodeDate(p.year, p.month, 1);
 }
+
+void Delay(int count) { clock::pause_ms(count * 100); }
 
 }  // namespace imp

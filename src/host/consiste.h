@@ -1,5 +1,6 @@
 // The host's text routines that lay out fixed-width printer lines. Texts are Windows-1252, one byte per
-// column; widths count characters. A negative width or count gives the empty text.
+// column; widths count characters. A negative width gives the empty text where the result has a fixed
+// width (TamFixo, TamFixoR, Replicate, Right) and the text unchanged where a longer text is kept whole.
 #pragma once
 
 #include <string>
@@ -41,5 +42,8 @@ double Trunc2(double value);
 double RoundDec(double value, int decimals);
 // The first day of the month of a date-time, at 00:00.
 double PriDiaMes(double date);
+// A short pause of the calling thread between printer commands: `count` tenths of a second (callers pass 1
+// and 3), scaled by IMP_PAUSE_SCALE like every pause of the documents.
+void Delay(int count);
 
 }  // namespace imp

@@ -1,0 +1,184 @@
+// End to end through the command-line host: imphost loads the built library with dlopen and calls it from
+// job files, as a till would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using imp::test::read_file;
+using imp::test::TempDir;
+using imp::test::write_file;
+using nlohmann::json;
+
+fs::path imphost_path() {
+#ifdef IMP_IMPHOST_PATH
+  return IMP_IMPHOST_PATH;
+#else
+  return fs::path(IMP_LIBRARY_PATH).parent_path() / "imphost";
+#endif
+}
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+  std::map<std::string, json> by_job;  // result lines by job name, the last one per job
+  std::vector<json> lines;
+};
+
+// Runs imphost with `args` in `dir` (its working folder), with a fixed clock and no pauses.
+Outcome imphost(const TempDir& dir, const std::string& args) {
+  setenv("IMP_NOW", "2026-12-09T12:30:00", 1);
+  setenv("IMP_PAUSE_SCALE", "0", 1);
+  unsetenv("IMP_LIBRARY");
+  unsetenv("IMP_HOST_DIR");
+  const std::string cmd = "cd '" + dir.str() + "' && '" + imphost_path().string() + "' " + args + " >'" + dir.str() +
+                          "/stdout' 2>'" + dir.str() + "/stderr'";
+  const int status = std::system(cmd.c_str());
+  Outcome o;
+  o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = read_file(dir.path() / "stdout");
+  o.err = read_file(dir.path() / "stderr");
+  std::istringstream lines(o.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] != '{') continue;
+    json j = json::parse(line);
+    o.by_job[j["job"].get<std::string>()] = j;
+    o.lines.push_back(j);
+  }
+  return o;
+}
+
+// A job file calling `entry` with the arguments written as JSON.
+std::string job(const std::string& entry, const std::string& args) {
+  return json{{"entry", entry}, {"args", json::parse(args)}}.dump();
+}
+
+TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
+  TempDir dir;
+  Outcome o = imphost(dir, "demo --host-dir demo");
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+
+  const fs::path host = dir.path() / "demo";
+  EXPECT_EQ(read_file(host / "imphost.json"),
+            read_file(fs::path(IMP_SOURCE_DIR) / "examples" / "demo-host" / "imphost.json"));
+  for (const char* sub : {"Dados/Cadastros", "Dados/ImpNaoFiscal", "printers"})
+    EXPECT_TRUE(fs::is_directory(host / sub)) << sub;
+
+  const std::map<std::string, json> expected = {
+      {"01-numero-en-letras.json", "MIL DIECISéIS COMA CINCUENTA"},
+      {"02-cpf.json", "123.456.789-09"},
+      {"03-cnpj.json", "12.345.678/0001-95"},
+      {"04-mdc.json", 25},
+      {"05-senha.json", "1"},
+      {"06-log.json", nullptr},
+  };
+  for (const auto& [name, result] : expected) {
+    ASSERT_TRUE(o.by_job.count(name)) << name << "\n" << o.out << o.err;
+    EXPECT_EQ(o.by_job[name]["result"], result) << name;
+  }
+  const std::size_t preview = o.out.find("== preview");
+  ASSERT_NE(preview, std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Demonstração iniciada", preview), std::string::npos) << o.out;
+}
+
+TEST(Imphost, JobArgumentsReachTheEntryPointsConverted) {
+  TempDir dir;
+  write_file(dir.path() / "pedido.json", R"({"fields": [{"name": "NMPRODUTO", "type": "string"}],
+                                             "rows": [{"NMPRODUTO": "Pão de queijo"}]})");
+  // Every value kind of a job file, read back unchanged from a variant global.
+  const std::string all_kinds = R"([true, 2.5, {"int": -7}, {"date": "2026-12-09T10:00:00.250"},
+      {"date": "1899-12-29T06:00:00"}, "Açúcar € Ž", null, {"empty": true},
+      {"packet": {"fields": [], "rows": []}}, ["x", [{"int": 1}]]])";
+  struct Case {
+    std::string name;
+    std::string job;
+    json result;
+  };
+  const std::vector<Case> cases = {
+      // Windows-1252 both ways, including the characters of the 80..9F block.
+      {"cp1252", job("Cli_imp00000_TrdmImpressoras_formataCPFCNPJ", R"(["ÁÉÍÓÚçãõ€Ž1"])"), "ÁÉÍ.ÓÚç.ãõ€-Ž1"},
+      {"null-text", job("Cli_imp00000_TrdmImpressoras_formataCPFCNPJ", "[null]"), "../-"},
+      {"double", job("Cli_imp00000_NumeroEnLetras", "[1016]"), "MIL DIECISéIS"},
+      {"int-as-double", job("Cli_imp00000_NumeroEnLetras", R"([{"int": 7}])"), "SIETE"},
+      // A date-time is days from 1899-12-30 plus the fraction of the day.
+      {"date-1900", job("Cli_imp00000_NumeroEnLetras", R"([{"date": "1900-01-01T12:00:00"}])"), "DOS COMA CINCUENTA"},
+      {"date-2026", job("Cli_imp00000_NumeroEnLetras", R"([{"date": "2026-12-09T12:00:00"}])"),
+       "CUARENTA Y SEIS MIL TRESCIENTOS SESENTA Y CINCO COMA CINCUENTA"},
+      {"ints-from-numbers", job("Cli_imp00000_MDC", "[25, 100]"), 25},
+      {"ints", job("Cli_imp00000_MDC", R"([{"int": 7}, {"int": 0}])"), 7},
+      {"senha-1", job("Cli_imp00000_TrdmImpressoras_getSenhaCupom", R"(["0001", {"date": "2026-12-09T10:00:00"}])"),
+       "1"},
+      {"senha-2", job("Cli_imp00000_TrdmImpressoras_getSenhaCupom", R"(["0001", {"date": "2026-12-09T10:00:00"}])"),
+       "2"},
+      {"set-kinds", job("imp_global_set", R"(["oleDadosConta", )" + all_kinds + "]"), 1},
+      {"set-packet-file", job("imp_global_set", R"(["oleDadosPedido", {"packet": "pedido.json"}])"), 1},
+  };
+  std::string args = "run --host-dir host";
+  for (const Case& c : cases) {
+    write_file(dir.path() / (c.name + ".json"), c.job);
+    args += " " + c.name + ".json";
+  }
+  write_file(dir.path() / "get-kinds.json", job("imp_global_get", R"(["oleDadosConta"])"));
+  write_file(dir.path() / "get-packet.json", job("imp_global_get", R"(["oleDadosPedido"])"));
+  fs::create_directories(dir.path() / "host");
+  Outcome o = imphost(dir, args + " get-kinds.json get-packet.json");
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+
+  for (const Case& c : cases) {
+    ASSERT_TRUE(o.by_job.count(c.name + ".json")) << c.name << "\n" << o.out << o.err;
+    EXPECT_EQ(o.by_job[c.name + ".json"]["result"], c.result) << c.name;
+  }
+  EXPECT_EQ(o.by_job["get-kinds.json"]["var"]["1"], json::parse(all_kinds));
+  EXPECT_EQ(o.by_job["get-packet.json"]["var"]["1"]["packet"]["rows"][0]["NMPRODUTO"], "Pão de queijo");
+}
+
+TEST(Imphost, AJobThatCannotRunIsReportedAndTheNextStillRuns) {
+  TempDir dir;
+  struct Case {
+    std::string content;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {job("NoSuchEntry", "[]"), "does not export the entry NoSuchEntry"},
+      {job("Pkg_imp00000_PackageLoad", "[]"), "does not know the parameters of Pkg_imp00000_PackageLoad"},
+      {"{\"entry\": ", "not valid JSON"},
+      {job("Cli_imp00000_MDC", "[1]"), "takes 2 arguments, the job gives 1"},
+      {job("Cli_imp00000_MDC", "[2.5, 1]"), "expected a 32-bit integer"},
+      {job("Cli_imp00000_MDC", R"([{"int": 1}, {"when": 1}])"), "unknown value"},
+      {job("Cli_imp00000_TrdmImpressoras_formataCPFCNPJ", R"(["1 → 2"])"), "outside Windows-1252"},
+      {job("Cli_imp00000_NumeroEnLetras", R"([{"date": "2026-02-30T00:00:00"}])"), "is not YYYY-MM-DD"},
+      {job("imp_global_set", R"(["oleDadosConta", {"packet": "missing.json"}])"), "cannot read packet file"},
+  };
+  std::string args = "run";
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    write_file(dir.path() / ("bad" + std::to_string(k) + ".json"), cases[k].content);
+    args += " bad" + std::to_string(k) + ".json";
+  }
+  write_file(dir.path() / "good.json", job("Cli_imp00000_MDC", "[12, 18]"));
+  Outcome o = imphost(dir, args + " good.json");
+
+  EXPECT_NE(o.exit_code, 0);
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    const std::string name = "bad" + std::to_string(k) + ".json";
+    const std::size_t at = o.err.find("imphost: " + name + ": ");
+    ASSERT_NE(at, std::string::npos) << name << "\n" << o.err;
+    const std::string line = o.err.substr(at, o.err.find('\n', at) - at);
+    EXPECT_NE(line.find(cases[k].message), std::string::npos) << line;
+  }
+  ASSERT_EQ(o.lines.size(), 1u) << o.out;
+  EXPECT_EQ(o.lines[0]["job"], "good.json");
+  EXPECT_EQ(o.lines[0]["result"], 6);
+}
+
+}  // namespace

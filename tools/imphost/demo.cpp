@@ -1,0 +1,147 @@
+#include "demo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "runner.h"
+#include "values.h"
+
+namespace imphost {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kLogTailLines = 20;
+
+std::string read_from(const fs::path& p, std::uintmax_t offset) {
+  std::ifstream in(p, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+// The child of `dir` whose name matches `name` regardless of case (an exact spelling wins).
+std::optional<fs::path> child_nocase(const fs::path& dir, const std::string& name) {
+  std::error_code ec;
+  if (fs::is_directory(dir / name, ec)) return dir / name;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.is_directory(ec) && lower(e.path().filename().string()) == lower(name)) return e.path();
+  return std::nullopt;
+}
+
+// The module's daily log written last, if any.
+std::optional<fs::path> latest_module_log(const fs::path& host_dir) {
+  std::optional<fs::path> dados = child_nocase(host_dir, "Dados");
+  std::optional<fs::path> logs = dados ? child_nocase(*dados, "LogImp00000NF") : std::nullopt;
+  if (!logs) return std::nullopt;
+  std::optional<fs::path> latest;
+  fs::file_time_type latest_time{};
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(*logs, ec)) {
+    if (!e.is_regular_file(ec)) continue;
+    const auto t = e.last_write_time(ec);
+    if (!latest || t > latest_time) latest = e.path(), latest_time = t;
+  }
+  return latest;
+}
+
+void copy_config(const DemoOptions& o) {
+  const fs::path source = o.examples_dir / "demo-host" / "imphost.json";
+  if (!fs::is_regular_file(source)) throw std::runtime_error("no demo configuration at " + source.string());
+  fs::copy_file(source, o.host_dir / "imphost.json", fs::copy_options::overwrite_existing);
+}
+
+void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>& before, std::ostream& out) {
+  out << "\n== preview\n";
+  bool printed = false;
+  for (const auto& [file, size] : file_sizes(host_dir / "printers")) {
+    auto it = before.find(file);
+    const std::uintmax_t from = it == before.end() || it->second > size ? 0 : it->second;
+    if (size == from) continue;
+    printed = true;
+    out << "-- " << fs::relative(file, host_dir).string() << " (" << size - from << " bytes)\n";
+    std::string text = printable(read_from(file, from));
+    out << text << (text.empty() || text.back() != '\n' ? "\n" : "");
+  }
+  if (!printed) out << "-- printers: nothing printed\n";
+
+  std::optional<fs::path> log = latest_module_log(host_dir);
+  if (!log) {
+    out << "-- module log: none yet\n";
+    return;
+  }
+  std::string text = read_from(*log, 0);
+  if (!utf8_to_cp1252(text) && !text.empty()) text = cp1252_to_utf8(text);  // not UTF-8: an 8-bit log
+  std::deque<std::string> tail;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    tail.push_back(line);
+    if (tail.size() > kLogTailLines) tail.pop_front();
+  }
+  out << "-- module log " << fs::relative(*log, host_dir).string() << " (last " << tail.size() << " lines)\n";
+  for (const auto& line : tail) out << line << '\n';
+}
+
+}  // namespace
+
+std::string printable(std::string_view bytes) {
+  std::string out;
+  char hex[8];
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const auto b = static_cast<unsigned char>(bytes[k]);
+    const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    if (b == '\n' || (b == '\r' && k + 1 < bytes.size() && bytes[k + 1] == '\n')) {
+      if (b == '\n') out += '\n';
+    } else if (b < 0x20 || b == 0x7F || undefined) {
+      std::snprintf(hex, sizeof hex, "<%02X>", b);
+      out += hex;
+    } else {
+      out += cp1252_to_utf8(bytes.substr(k, 1));
+    }
+  }
+  return out;
+}
+
+std::map<fs::path, std::uintmax_t> file_sizes(const fs::path& dir) {
+  std::map<fs::path, std::uintmax_t> sizes;
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return sizes;
+  for (const auto& e : fs::recursive_directory_iterator(dir, ec))
+    if (e.is_regular_file(ec)) sizes[e.path()] = e.file_size(ec);
+  return sizes;
+}
+
+int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
+  for (const char* dir : {"Dados", "Dados/Cadastros", "Dados/ImpNaoFiscal", "printers"})
+    fs::create_directories(o.host_dir / dir);
+  copy_config(o);
+
+  std::vector<Job> jobs;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(o.examples_dir / "jobs", ec))
+    if (e.is_regular_file() && e.path().extension() == ".json")
+      jobs.push_back({e.path(), e.path().filename().string()});
+  if (ec) throw std::runtime_error("cannot list the example jobs in " + (o.examples_dir / "jobs").string());
+  std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.shown < b.shown; });
+
+  out << "== demo host " << o.host_dir.string() << " (library " << lib.path() << ")\n";
+  const auto before = file_sizes(o.host_dir / "printers");
+  const int failed = run_session(lib, o.host_dir, jobs, out, err);
+  preview(o.host_dir, before, out);
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace imphost

@@ -1,0 +1,61 @@
+// The signature table: one row per exported name. An entry exported under two names (plain and full)
+// takes two rows. To teach imphost a new entry, add its row here; nothing else changes.
+#include "signatures.h"
+
+namespace imphost {
+
+namespace {
+using enum Param;
+using R = Result;
+
+// A job-array entry under its plain name and its full name.
+void add_job_array(std::vector<Signature>& table, std::string_view plain, std::string_view full) {
+  table.push_back({plain, {JobArray}, R::None});
+  table.push_back({full, {JobArray}, R::None});
+}
+
+std::vector<Signature> build_table() {
+  std::vector<Signature> t = {
+      // Package frame and module globals.
+      {"GetPackageInfoTable", {}, R::Text},
+      {"imp_global_get", {Text, VariantOut}, R::Int},
+      {"imp_global_set", {Text, Variant}, R::Int},
+
+      // Logs.
+      {"Cli_imp00000_LogErroImpNaoFiscal", {Text}, R::None},
+
+      // Number and document utilities.
+      {"Cli_imp00000_NumeroEnLetras", {Double}, R::Text},
+      {"Cli_imp00000_MDC", {Int, Int}, R::Int},
+      {"Cli_imp00000_TrdmImpressoras_formataCPFCNPJ", {Text}, R::Text},
+      {"Cli_imp00000_TrdmImpressoras_getSenhaCupom", {WideText, DateTime}, R::Variant},
+  };
+
+  // Print jobs and direct routines that take an array of values.
+  add_job_array(t, "DisparaImpressaoNaoFiscal", "Cli_imp00000_DisparaImpressaoNaoFiscal");
+  add_job_array(t, "DisparaImpNaoFiscalDlv", "Cli_imp00000_DisparaImpNaoFiscalDlv");
+  add_job_array(t, "DisparaImprimeCancProduto", "Cli_imp00000_DisparaImprimeCancProduto");
+  add_job_array(t, "LogImpNFiscal", "Cli_imp00000_LogImpNFiscal");
+  add_job_array(t, "FechaCaixa_Reducaoz", "Cli_imp00000_FechaCaixa_Reducaoz");
+  add_job_array(t, "setCupomCancelado", "Cli_imp00000_setCupomCancelado");
+  add_job_array(t, "Comp_DebitoCons_Bematech_NaoFiscal", "Cli_imp00000_Comp_DebitoCons_Bematech_NaoFiscal");
+  add_job_array(t, "Imp_Compr_Cred", "Cli_imp00000_Imp_Compr_Cred");
+  add_job_array(t, "setNFCeCancelado", "Cli_imp00000_setNFCeCancelado");
+  add_job_array(t, "Imp_Extrato_SAT_Canc", "Cli_imp00000_Imp_Extrato_SAT_Canc");
+  add_job_array(t, "Imp_Extrato_SAT_Ger", "Cli_imp00000_Imp_Extrato_SAT_Ger");
+  return t;
+}
+}  // namespace
+
+const std::vector<Signature>& signatures() {
+  static const std::vector<Signature> table = build_table();
+  return table;
+}
+
+const Signature* find_signature(std::string_view name) {
+  for (const Signature& s : signatures())
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+}  // namespace imphost
