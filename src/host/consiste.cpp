@@ -1,9 +1,8 @@
 #include "host/consiste.h"
 
-#include "platform/clock.h"
-
 #include <array>
 
+#include "platform/clock.h"
 #include "platform/decimal.h"
 #include "platform/rtl.h"
 
@@ -149,6 +148,8 @@ double PriDiaMes(double date) {
   return EncodeDate(p.year, p.month, 1);
 }
 
-void Delay(int count) { clock::pause_ms(count * 100); }
+void Delay(int count) {
+  clock::pause_ms(count * 100);
+}
 
 }  // namespace imp

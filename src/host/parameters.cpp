@@ -4,16 +4,22 @@
 
 namespace imp::host {
 
-Parameters Parameters::Load() { return Parameters(ParametersPacket()); }
+Parameters Parameters::Load() {
+  return Parameters(ParametersPacket());
+}
 
 Parameters::Parameters(std::string_view packet) : ds_(std::make_shared<ClientDataSet>()) {
   ds_->LoadFromPacket(packet);
   ds_->First();
 }
 
-bool Parameters::IsEmpty() const { return ds_->IsEmpty(); }
+bool Parameters::IsEmpty() const {
+  return ds_->IsEmpty();
+}
 
-bool Parameters::Has(std::string_view field) const { return ds_->FindField(field) != nullptr; }
+bool Parameters::Has(std::string_view field) const {
+  return ds_->FindField(field) != nullptr;
+}
 
 Variant Parameters::AsVariant(std::string_view field) const {
   if (ds_->IsEmpty()) return Variant();
@@ -21,9 +27,17 @@ Variant Parameters::AsVariant(std::string_view field) const {
   return f ? f->AsVariant() : Variant();
 }
 
-std::string Parameters::AsString(std::string_view field) const { return AsVariant(field).to_text(); }
-double Parameters::AsFloat(std::string_view field) const { return AsVariant(field).to_double(); }
-bool Parameters::AsBoolean(std::string_view field) const { return AsVariant(field).to_bool(); }
-double Parameters::AsDateTime(std::string_view field) const { return AsVariant(field).to_date_time(); }
+std::string Parameters::AsString(std::string_view field) const {
+  return AsVariant(field).to_text();
+}
+double Parameters::AsFloat(std::string_view field) const {
+  return AsVariant(field).to_double();
+}
+bool Parameters::AsBoolean(std::string_view field) const {
+  return AsVariant(field).to_bool();
+}
+double Parameters::AsDateTime(std::string_view field) const {
+  return AsVariant(field).to_date_time();
+}
 
 }  // namespace imp::host

@@ -19,15 +19,15 @@ GlobalInt itPaperWidth{0}, itYResolution{0}, itCanvasWidth{0};
 GlobalVariant oleDadosConta, oleDadosPedido;
 
 GlobalText Rev_stIdEsquema, stTipoImpressora, stIdTipoImpNF1, stCdPortImpNF1, stIdVendImpNF1, stIdTipoImpNF2,
-    stCdPortImpNF2, stIdVendImpNF2, stIdTipoImpNF3, stCdPortImpNF3, stIdVendImpNF3, stNrSeqImprLoja2,
-    stIdImpCompCupVen, stIdOrdemImpObs, stEnviaCupomEmail, stIdImpPuxAntPed, stIdDebConsCentral, stDtAbertur,
-    stIdExtConsCentral, stFilial, stCaixa, stNmRazSocFili, stNmMunicipioFili, stSgEstadoFili, stDsEndeFili,
-    stNmBairFili, stIdInscMuniFili, stCdInsJurEmpr, stCdInscEstaEmpr, stDsObsCup, stEnterSat, stCortaPapelSat,
-    stImpressoraAuxSat, stPortaAuxSat, stImpSaldoCupom, stImpQrCodeG, stAbreGaveta, stIDUTILFONTEXP, stSaldoCRMBONUS,
-    stUrlCRMBONUS, stAuthCRMBONUS, stCodeCRMBONUS, stCRMBONUSResult, stPortaAux, stTextoDocumento, stPrinterName,
-    stPortaDireta, stPortaSpool, stIpAddress, stHostName, stImpressoraPLUS2, stNrCupom, stMsgCod, stMsgIncrMun,
-    stMsgCxSerie, stMsgData, stMsgHora, stMsgDesc, stMsgQtdUni, stMsgSoma, stMsgSubtotal, stMsgAtencao, stMsgImposto,
-    stMsgDesconto, stMsgAcrescimo, stMsgTotal;
+    stCdPortImpNF2, stIdVendImpNF2, stIdTipoImpNF3, stCdPortImpNF3, stIdVendImpNF3, stNrSeqImprLoja2, stIdImpCompCupVen,
+    stIdOrdemImpObs, stEnviaCupomEmail, stIdImpPuxAntPed, stIdDebConsCentral, stDtAbertur, stIdExtConsCentral, stFilial,
+    stCaixa, stNmRazSocFili, stNmMunicipioFili, stSgEstadoFili, stDsEndeFili, stNmBairFili, stIdInscMuniFili,
+    stCdInsJurEmpr, stCdInscEstaEmpr, stDsObsCup, stEnterSat, stCortaPapelSat, stImpressoraAuxSat, stPortaAuxSat,
+    stImpSaldoCupom, stImpQrCodeG, stAbreGaveta, stIDUTILFONTEXP, stSaldoCRMBONUS, stUrlCRMBONUS, stAuthCRMBONUS,
+    stCodeCRMBONUS, stCRMBONUSResult, stPortaAux, stTextoDocumento, stPrinterName, stPortaDireta, stPortaSpool,
+    stIpAddress, stHostName, stImpressoraPLUS2, stNrCupom, stMsgCod, stMsgIncrMun, stMsgCxSerie, stMsgData, stMsgHora,
+    stMsgDesc, stMsgQtdUni, stMsgSoma, stMsgSubtotal, stMsgAtencao, stMsgImposto, stMsgDesconto, stMsgAcrescimo,
+    stMsgTotal;
 
 GlobalHandle DLLMp2032{nullptr}, DLLDarumaFrameWork{nullptr}, DLLInterfaceEpsonNF{nullptr}, DLLSI300{nullptr},
     DLLKiosk{nullptr}, DLLMEGENCOM32{nullptr}, DLLP32GeCodeBar{nullptr};
@@ -221,18 +221,20 @@ bool set(std::string_view name, const Variant& value) {
 }
 
 void clear_at_unload() {
-  for (GlobalText* g : {&Rev_stIdEsquema, &stCRMBONUSResult, &stCodeCRMBONUS, &stAuthCRMBONUS, &stUrlCRMBONUS,
-                        &stSaldoCRMBONUS, &stIdVendImpNF3, &stCdPortImpNF3, &stIdTipoImpNF3, &stIdOrdemImpObs,
-                        &stIdImpCompCupVen, &stIdVendImpNF2, &stIdVendImpNF1, &stCdPortImpNF2, &stIdTipoImpNF2,
-                        &stCdPortImpNF1, &stIdTipoImpNF1, &stNrSeqImprLoja2})
+  for (GlobalText* g :
+       {&Rev_stIdEsquema, &stCRMBONUSResult, &stCodeCRMBONUS, &stAuthCRMBONUS, &stUrlCRMBONUS, &stSaldoCRMBONUS,
+        &stIdVendImpNF3, &stCdPortImpNF3, &stIdTipoImpNF3, &stIdOrdemImpObs, &stIdImpCompCupVen, &stIdVendImpNF2,
+        &stIdVendImpNF1, &stCdPortImpNF2, &stIdTipoImpNF2, &stCdPortImpNF1, &stIdTipoImpNF1, &stNrSeqImprLoja2})
     g->clear();
   for (GlobalText* g :
-       {&stImpQrCodeG, &stDtAbertur, &stIdExtConsCentral, &stIdDebConsCentral, &stIdImpPuxAntPed, &stEnviaCupomEmail,
-        &stAbreGaveta, &stImpSaldoCupom, &stPortaAuxSat, &stImpressoraAuxSat, &stCortaPapelSat, &stEnterSat,
-        &stDsObsCup, &stCdInscEstaEmpr, &stCdInsJurEmpr, &stIdInscMuniFili, &stNmBairFili, &stDsEndeFili,
-        &stSgEstadoFili, &stNmMunicipioFili, &stNmRazSocFili, &stCaixa, &stFilial, &stTipoImpressora, &stMsgTotal,
-        &stMsgAcrescimo, &stMsgDesconto, &stMsgImposto, &stMsgAtencao, &stMsgSubtotal, &stMsgSoma, &stMsgQtdUni,
-        &stMsgDesc, &stMsgHora, &stMsgData, &stMsgCxSerie, &stMsgIncrMun, &stMsgCod, &stNrCupom})
+       {&stImpQrCodeG,      &stDtAbertur,   &stIdExtConsCentral, &stIdDebConsCentral, &stIdImpPuxAntPed,
+        &stEnviaCupomEmail, &stAbreGaveta,  &stImpSaldoCupom,    &stPortaAuxSat,      &stImpressoraAuxSat,
+        &stCortaPapelSat,   &stEnterSat,    &stDsObsCup,         &stCdInscEstaEmpr,   &stCdInsJurEmpr,
+        &stIdInscMuniFili,  &stNmBairFili,  &stDsEndeFili,       &stSgEstadoFili,     &stNmMunicipioFili,
+        &stNmRazSocFili,    &stCaixa,       &stFilial,           &stTipoImpressora,   &stMsgTotal,
+        &stMsgAcrescimo,    &stMsgDesconto, &stMsgImposto,       &stMsgAtencao,       &stMsgSubtotal,
+        &stMsgSoma,         &stMsgQtdUni,   &stMsgDesc,          &stMsgHora,          &stMsgData,
+        &stMsgCxSerie,      &stMsgIncrMun,  &stMsgCod,           &stNrCupom})
     g->clear();
   oleDadosPedido.set(Variant());
   oleDadosConta.set(Variant());

@@ -83,15 +83,15 @@ extern GlobalVariant oleDadosConta, oleDadosPedido;
 
 // ---- texts ----
 extern GlobalText Rev_stIdEsquema, stTipoImpressora, stIdTipoImpNF1, stCdPortImpNF1, stIdVendImpNF1, stIdTipoImpNF2,
-    stCdPortImpNF2, stIdVendImpNF2, stIdTipoImpNF3, stCdPortImpNF3, stIdVendImpNF3, stNrSeqImprLoja2,
-    stIdImpCompCupVen, stIdOrdemImpObs, stEnviaCupomEmail, stIdImpPuxAntPed, stIdDebConsCentral, stDtAbertur,
-    stIdExtConsCentral, stFilial, stCaixa, stNmRazSocFili, stNmMunicipioFili, stSgEstadoFili, stDsEndeFili,
-    stNmBairFili, stIdInscMuniFili, stCdInsJurEmpr, stCdInscEstaEmpr, stDsObsCup, stEnterSat, stCortaPapelSat,
-    stImpressoraAuxSat, stPortaAuxSat, stImpSaldoCupom, stImpQrCodeG, stAbreGaveta, stIDUTILFONTEXP, stSaldoCRMBONUS,
-    stUrlCRMBONUS, stAuthCRMBONUS, stCodeCRMBONUS, stCRMBONUSResult, stPortaAux, stTextoDocumento, stPrinterName,
-    stPortaDireta, stPortaSpool, stIpAddress, stHostName, stImpressoraPLUS2, stNrCupom, stMsgCod, stMsgIncrMun,
-    stMsgCxSerie, stMsgData, stMsgHora, stMsgDesc, stMsgQtdUni, stMsgSoma, stMsgSubtotal, stMsgAtencao, stMsgImposto,
-    stMsgDesconto, stMsgAcrescimo, stMsgTotal;
+    stCdPortImpNF2, stIdVendImpNF2, stIdTipoImpNF3, stCdPortImpNF3, stIdVendImpNF3, stNrSeqImprLoja2, stIdImpCompCupVen,
+    stIdOrdemImpObs, stEnviaCupomEmail, stIdImpPuxAntPed, stIdDebConsCentral, stDtAbertur, stIdExtConsCentral, stFilial,
+    stCaixa, stNmRazSocFili, stNmMunicipioFili, stSgEstadoFili, stDsEndeFili, stNmBairFili, stIdInscMuniFili,
+    stCdInsJurEmpr, stCdInscEstaEmpr, stDsObsCup, stEnterSat, stCortaPapelSat, stImpressoraAuxSat, stPortaAuxSat,
+    stImpSaldoCupom, stImpQrCodeG, stAbreGaveta, stIDUTILFONTEXP, stSaldoCRMBONUS, stUrlCRMBONUS, stAuthCRMBONUS,
+    stCodeCRMBONUS, stCRMBONUSResult, stPortaAux, stTextoDocumento, stPrinterName, stPortaDireta, stPortaSpool,
+    stIpAddress, stHostName, stImpressoraPLUS2, stNrCupom, stMsgCod, stMsgIncrMun, stMsgCxSerie, stMsgData, stMsgHora,
+    stMsgDesc, stMsgQtdUni, stMsgSoma, stMsgSubtotal, stMsgAtencao, stMsgImposto, stMsgDesconto, stMsgAcrescimo,
+    stMsgTotal;
 
 // ---- vendor library handles ----
 extern GlobalHandle DLLMp2032, DLLDarumaFrameWork, DLLInterfaceEpsonNF, DLLSI300, DLLKiosk, DLLMEGENCOM32,

@@ -15,12 +15,14 @@ namespace {
 
 std::mutex g_mutex;
 std::condition_variable g_idle;
-int g_calls = 0;      // entry-point calls in progress
-int g_jobs = 0;       // job threads running
+int g_calls = 0;  // entry-point calls in progress
+int g_jobs = 0;   // job threads running
 bool g_closing = false;
 int g_cli_imp00000 = 0, g_cli_imp00400 = 0, g_pkg_imp00000 = 0;  // per-unit load counters
 
-bool loaded_locked() { return globals::cs.load() != nullptr && !g_closing; }
+bool loaded_locked() {
+  return globals::cs.load() != nullptr && !g_closing;
+}
 
 }  // namespace
 

@@ -22,8 +22,12 @@ IMP_API void Finalize(void) {
   } catch (...) {
   }
 }
-IMP_API void Pkg_imp00000_PackageLoad(void) { Initialize(); }
-IMP_API void Pkg_imp00000_PackageUnload(void) { Finalize(); }
+IMP_API void Pkg_imp00000_PackageLoad(void) {
+  Initialize();
+}
+IMP_API void Pkg_imp00000_PackageUnload(void) {
+  Finalize();
+}
 
 IMP_API void Cli_imp00000_initialization(void) {
   try {
@@ -37,10 +41,18 @@ IMP_API void Cli_imp00000_Finalization(void) {
   } catch (...) {
   }
 }
-IMP_API void Cli_imp00400_initialization(void) { package::cli_imp00400_initialization(); }
-IMP_API void Cli_imp00400_Finalization(void) { package::cli_imp00400_finalization(); }
-IMP_API void Pkg_imp00000_initialization(void) { package::pkg_imp00000_initialization(); }
-IMP_API void Pkg_imp00000_Finalization(void) { package::pkg_imp00000_finalization(); }
+IMP_API void Cli_imp00400_initialization(void) {
+  package::cli_imp00400_initialization();
+}
+IMP_API void Cli_imp00400_Finalization(void) {
+  package::cli_imp00400_finalization();
+}
+IMP_API void Pkg_imp00000_initialization(void) {
+  package::pkg_imp00000_initialization();
+}
+IMP_API void Pkg_imp00000_Finalization(void) {
+  package::pkg_imp00000_finalization();
+}
 
 IMP_API char* GetPackageInfoTable(void) {
   try {

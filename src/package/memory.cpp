@@ -5,6 +5,10 @@
 #include "platform/abi_variant.h"
 
 extern "C" {
-IMP_API void imp_free(void* p) { std::free(p); }
-IMP_API void imp_variant_clear(imp_variant* v) { imp::abi::clear(v); }
+IMP_API void imp_free(void* p) {
+  std::free(p);
+}
+IMP_API void imp_variant_clear(imp_variant* v) {
+  imp::abi::clear(v);
+}
 }

@@ -16,6 +16,8 @@ void clear(imp_variant* v);
 // A module-allocated NUL-terminated copy of a text (released with imp_free). Never returns NULL.
 char* dup_text(std::string_view text);
 // The text of a const char* parameter; NULL is the empty text.
-inline std::string_view text_arg(const char* s) { return s ? std::string_view(s) : std::string_view(); }
+inline std::string_view text_arg(const char* s) {
+  return s ? std::string_view(s) : std::string_view();
+}
 
 }  // namespace imp::abi

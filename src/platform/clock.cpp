@@ -26,7 +26,9 @@ double Now() {
                         static_cast<int>(ms));
 }
 
-double Date() { return std::floor(Now()); }
+double Date() {
+  return std::floor(Now());
+}
 
 double pause_scale() {
   const char* s = std::getenv("IMP_PAUSE_SCALE");

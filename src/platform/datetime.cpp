@@ -7,7 +7,9 @@
 namespace imp {
 namespace {
 
-bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 // Days from 0001-01-01 (proleptic Gregorian) to the date.
 long days_from_civil(int y, int m, int d) {
@@ -100,8 +102,8 @@ std::optional<double> ParseIsoDateTime(std::string_view t) {
     return std::nullopt;
   if (mo < 1 || mo > 12 || d < 1 || d > days_in_month(y, mo) || y < 1) return std::nullopt;
   if (t.size() > 10) {
-    if ((t[10] != 'T' && t[10] != ' ') || t.size() < 19 || !digits(11, 2, h) || t[13] != ':' ||
-        !digits(14, 2, mi) || t[16] != ':' || !digits(17, 2, s))
+    if ((t[10] != 'T' && t[10] != ' ') || t.size() < 19 || !digits(11, 2, h) || t[13] != ':' || !digits(14, 2, mi) ||
+        t[16] != ':' || !digits(17, 2, s))
       return std::nullopt;
     if (h > 23 || mi > 59 || s > 59) return std::nullopt;
     if (t.size() > 19) {
@@ -122,8 +124,7 @@ std::string FormatIsoDateTime(double dt) {
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
                   p.second, p.millisecond);
   else
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
   return buf;
 }
 

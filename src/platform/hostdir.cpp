@@ -25,8 +25,7 @@ std::filesystem::path executable_folder() {
 bool iequal(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
   return true;
 }
 
@@ -63,7 +62,8 @@ std::filesystem::path root() {
 
 std::filesystem::path resolve(std::string_view windows_path) {
   auto parts = split(windows_path);
-  if (!parts.empty() && parts[0].size() == 2 && parts[0][1] == ':' && std::isalpha(static_cast<unsigned char>(parts[0][0])))
+  if (!parts.empty() && parts[0].size() == 2 && parts[0][1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(parts[0][0])))
     parts.erase(parts.begin());
   if (parts.size() >= 2 && iequal(parts[0], "Windows") && iequal(parts[1], "temp")) {
     parts.erase(parts.begin(), parts.begin() + 2);
@@ -100,6 +100,8 @@ std::filesystem::path resolve(std::string_view windows_path) {
   return p;
 }
 
-void create_folders(const std::filesystem::path& folder) { std::filesystem::create_directories(folder); }
+void create_folders(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+}
 
 }  // namespace imp::hostdir

@@ -35,8 +35,8 @@ bool append_line(const std::filesystem::path& file, double now, std::string_view
 }
 
 std::filesystem::path daily_path(double now) {
-  return hostdir::resolve("\\dados\\LogImp00000NF\\LogImp00000NF" + FormatDateTime("YYYY", now) +
-                          "\\LogImp00000NF" + FormatDateTime("DDMMYY", now) + ".txt");
+  return hostdir::resolve("\\dados\\LogImp00000NF\\LogImp00000NF" + FormatDateTime("YYYY", now) + "\\LogImp00000NF" +
+                          FormatDateTime("DDMMYY", now) + ".txt");
 }
 
 std::filesystem::path monthly_path(double now) {
@@ -75,7 +75,11 @@ void LogImpNFiscal(std::string_view text) {
   write_daily(now, cp1252::from_utf8_lossy(file.string()) + ": " + error + " - Imp00000 - Funcao:LogImpNFiscal");
 }
 
-std::filesystem::path daily_log_path() { return daily_path(clock::Now()); }
-std::filesystem::path print_log_path() { return monthly_path(clock::Now()); }
+std::filesystem::path daily_log_path() {
+  return daily_path(clock::Now());
+}
+std::filesystem::path print_log_path() {
+  return monthly_path(clock::Now());
+}
 
 }  // namespace imp::log

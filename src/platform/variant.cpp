@@ -55,8 +55,8 @@ namespace {
                         ") into type (" + to + ")");
 }
 [[noreturn]] void bad_text(const std::string& text, const char* to) {
-  throw ConversionError("Could not convert variant of type (String) into type (" + std::string(to) + "): '" +
-                        text + "'");
+  throw ConversionError("Could not convert variant of type (String) into type (" + std::string(to) + "): '" + text +
+                        "'");
 }
 
 bool iequals(const std::string& a, const char* b) {
@@ -93,7 +93,9 @@ std::string Variant::to_text(const FormatSettings& fs) const {
   }
   return {};
 }
-std::string Variant::to_text() const { return to_text(current_format()); }
+std::string Variant::to_text() const {
+  return to_text(current_format());
+}
 
 double Variant::to_double(const FormatSettings& fs) const {
   switch (type_) {
@@ -115,7 +117,9 @@ double Variant::to_double(const FormatSettings& fs) const {
   }
   return 0;
 }
-double Variant::to_double() const { return to_double(current_format()); }
+double Variant::to_double() const {
+  return to_double(current_format());
+}
 
 int32_t Variant::to_int() const {
   if (type_ == Type::Int) return i_;
@@ -169,7 +173,9 @@ double Variant::to_date_time(const FormatSettings& fs) const {
   }
   return 0;
 }
-double Variant::to_date_time() const { return to_date_time(current_format()); }
+double Variant::to_date_time() const {
+  return to_date_time(current_format());
+}
 
 const std::string& Variant::text() const {
   if (type_ != Type::Text) cannot(type_, "String");

@@ -7,7 +7,7 @@ namespace {
 
 TEST(TMessages, LookupRules) {
   TMessages m{"DATA|DATA", "Data1|Data:", "NmCons|Consumidor..: ", "DATA|DATE", "SEN_PED|SENHA PEDIDO:  ",
-              "PIPE|a|b", "no bar here"};
+              "PIPE|a|b",  "no bar here"};
   struct Case {
     const char* key;
     const char* want;

@@ -1,8 +1,8 @@
 #include "host/services.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
+#include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 
@@ -57,8 +57,8 @@ TEST_F(ReferenceHost, PrinterPropertiesLookupOrder) {
 }
 
 TEST_F(ReferenceHost, EveryModelCodeHasBuiltInProperties) {
-  for (int code : {4, 6, 7, 10, 13, 14, 16, 17, 18, 19, 20, 21, 22, 23, 24, 28, 29, 30, 32, 33, 34, 35, 36, 41, 42,
-                   43, 44, 45, 53, 54}) {
+  for (int code : {4,  6,  7,  10, 13, 14, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+                   28, 29, 30, 32, 33, 34, 35, 36, 41, 42, 43, 44, 45, 53, 54}) {
     auto p = host::reference::BuiltinProperties(std::to_string(code));
     EXPECT_GE(p.columns, 32) << code;
     EXPECT_FALSE(p.lineFeed.empty()) << code;
@@ -164,9 +164,15 @@ int32_t fake_properties(void* ctx, const char* model, int32_t* columns, imp_vari
   closing->type = IMP_VT_NULL;
   return 1;
 }
-void fake_release(void* ctx, imp_variant*) { static_cast<FakeHost*>(ctx)->releases++; }
-int32_t fake_question(void*, const char* text, const char*) { return std::string(text) == "yes?" ? 1 : 0; }
-int32_t fake_fail(void*, const char*, double, imp_variant*) { return 0; }
+void fake_release(void* ctx, imp_variant*) {
+  static_cast<FakeHost*>(ctx)->releases++;
+}
+int32_t fake_question(void*, const char* text, const char*) {
+  return std::string(text) == "yes?" ? 1 : 0;
+}
+int32_t fake_fail(void*, const char*, double, imp_variant*) {
+  return 0;
+}
 
 TEST_F(ReferenceHost, InstalledMembersWinAndNullMembersFallBack) {
   FakeHost fake;
@@ -185,7 +191,7 @@ TEST_F(ReferenceHost, InstalledMembersWinAndNullMembersFallBack) {
   EXPECT_EQ(p.closing, "");
   EXPECT_EQ(fake.releases, 2);
   EXPECT_TRUE(host::Mensagem("yes?", "N"));
-  EXPECT_THROW(getSenhaCupom("0001", 46000), Error);         // the host's failure becomes an error
+  EXPECT_THROW(getSenhaCupom("0001", 46000), Error);              // the host's failure becomes an error
   EXPECT_EQ(host::GetStringConexZel(""), "sqlite:Dados/imp.db");  // not installed: the reference host
 
   // A table from an older host stops before `question`: the reference host answers it.

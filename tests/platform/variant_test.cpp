@@ -7,7 +7,9 @@
 namespace imp {
 namespace {
 
-FormatSettings brazil() { return FormatSettings{}; }
+FormatSettings brazil() {
+  return FormatSettings{};
+}
 FormatSettings us() {
   FormatSettings fs;
   fs.decimalSeparator = '.';

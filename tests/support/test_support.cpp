@@ -1,10 +1,10 @@
 #include "support/test_support.h"
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-#include <stdlib.h>
 
 namespace imp::test {
 
