@@ -126,8 +126,7 @@ typedef struct imp_host {
   void (*translate)(void* context, const char* form_name);
   /* RequisicaoHTTPS: one request; headers is a variant array of "name=value" texts; out receives the body. */
   int32_t (*https_request)(void* context, const char* url, const char* body, const char* method,
-                           const imp_variant* headers, const char* timeout, const char* log_file,
-                           imp_variant* out);
+                           const imp_variant* headers, const char* timeout, const char* log_file, imp_variant* out);
   /* BuscaVenda: the data packet of one sale; args = (outlet, bill number, sale number); result is a
    * variant array of 10 elements, element 0 the packet. */
   int32_t (*busca_venda)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
