@@ -504,9 +504,11 @@ std::optional<double> TryStrToDateTime(std::string_view text, const FormatSettin
     if (!read_number(s, pos, parts[k], order[static_cast<std::size_t>(k)] == 'Y' ? 4 : 2)) return std::nullopt;
     if (order[static_cast<std::size_t>(k)] == 'Y') year_digits = pos - start;
   }
-  int day = parts[order.find('D')];
-  int month = parts[order.find('M')];
-  int year = parts[order.find('Y')];
+  const std::size_t di = order.find('D'), mi = order.find('M'), yi = order.find('Y');
+  if (di > 2 || mi > 2 || yi > 2) return std::nullopt;
+  int day = parts[di];
+  int month = parts[mi];
+  int year = parts[yi];
   // Two-digit years: 00-49 are this century, 50-99 the last one.
   if (year_digits <= 2) year += year < 50 ? 2000 : 1900;
   if (!valid_date(year, month, day)) return std::nullopt;
