@@ -201,6 +201,82 @@ IMP_API char* Cli_imp00000_TrdmImpressoras_formataCPFCNPJ(const char* digits);
 /* The next daily order number of the outlet (consumes one number); result is a text variant. */
 IMP_API void Cli_imp00000_TrdmImpressoras_getSenhaCupom(const char* outlet_utf8, double date, imp_variant* result);
 
+/* ---------------------------------------------------------------------------------------------------- */
+/* The print data module TrdmImpressoras (rdmImpressoras)                                               */
+/*                                                                                                      */
+/* Methods run on the module's instance, created when there is none, under the job lock cs.             */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Loads a data packet into one of the module's client datasets ("cdsParametrosZelAux" ...), or reads one
+ * as a packet. 1 on success; 0 for an unknown dataset or a packet that does not load (logged). */
+IMP_API int32_t imp_dataset_set(const char* name, const imp_variant* packet);
+IMP_API int32_t imp_dataset_get(const char* name, imp_variant* packet);
+
+/* `sender` is not used. */
+IMP_API void Cli_imp00000_TrdmImpressoras_DataModuleCreate(const imp_variant* sender);
+IMP_API void Cli_imp00000_TrdmImpressoras_adcImpPedidoBeforeConnect(const imp_variant* sender);
+IMP_API void Cli_imp00000_TrdmImpressoras_adcImpPedidoAfterConnect(const imp_variant* sender);
+/* Chooses printer 1 or 2 for the job kind and sale type; columns, ctrl1 (line feed), ctrl2 (closing
+ * command), model and port are written. */
+IMP_API void Cli_imp00000_TrdmImpressoras_DefineParametrosImpressora(const char* kind, int32_t* columns, char** ctrl1,
+                                                                     char** ctrl2, char** model, char** port,
+                                                                     const char* model1, const char* model2,
+                                                                     const char* port1, const char* port2,
+                                                                     const char* sale_types1, const char* sale_types2,
+                                                                     const char* sale_type);
+/* op 1 writes the flag "CtrlImp_" + name; any other op reads it (false, and written false, when missing). */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_CtrlImpress(int32_t op, const char* name, int32_t value);
+/* The next consumer-sale number (consumes one); result is a text variant. */
+IMP_API void Cli_imp00000_TrdmImpressoras_getPrxVendaConsumidor(const char* a_utf8, const char* b_utf8,
+                                                                imp_variant* result);
+/* Rebuilds cdsImprimePedidoDlv from cdsVendas (products placed through \Dados\Cadastros\ProdLoja.cds). */
+IMP_API void Cli_imp00000_TrdmImpressoras_PreencheImprimePedido(void);
+IMP_API void Cli_imp00000_TrdmImpressoras_PreencheParamImpCupNF(const char* kind, const char* nr_nao_fiscal,
+                                                                const char* venda_realizada, const char* nr_seq_venda,
+                                                                double total_pago, const char* extra);
+IMP_API void Cli_imp00000_TrdmImpressoras_TrimAppMemorySize(void);
+/* The caption of key in the caption table of the country. */
+IMP_API char* Cli_imp00000_TrdmImpressoras_MensagemPadrao(const char* country, const char* key);
+
+/* After-open handlers of the client datasets: they switch change logging off, which these datasets never
+ * keep; `dataset` is not used. */
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsPedidoZebraAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsRelProdAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsPedidoAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsConferenciaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsCupomAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsImpImpostoAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsProdDebAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsTipoReceAberAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsMovFechaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsProdVendAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsIdCaixaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsMovCaixaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsItemComandaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsMovTotAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsTipoReceAuxAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsRecebimentoAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsParcialContaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsImprimePedidoAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsParametrosAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsDadosFilialAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsTipoReceAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsQuivaneAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsItCancAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsPedidosAuxAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendaBrutaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsProdutoAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsConsumidorAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsConsumidorNFCeAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsComandaVenAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendasAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsImprimePedidoDlvAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsProdLojaAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsParamImpCupNFAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsParametrosZelAuxAfterOpen(const imp_variant* dataset);
+IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendaBrutaCanAfterOpen(const imp_variant* dataset);
+
 #ifdef __cplusplus
 }
 #endif

@@ -171,16 +171,6 @@ void SetADODBSession(std::string_view connection) {
   // The reference host keeps no session.
 }
 
-Dialect DialectOf(std::string_view connection) {
-  auto colon = connection.find(':');
-  std::string scheme(connection.substr(0, colon == std::string_view::npos ? 0 : colon));
-  for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (scheme == "sqlite") return Dialect::SQLite;
-  if (scheme == "oracle") return Dialect::Oracle;
-  if (scheme == "mssql" || scheme == "sqlserver") return Dialect::MSSQL;
-  throw Error("Conexão sem dialeto conhecido (sqlite:, mssql:, oracle:): "_cp + std::string(connection));
-}
-
 bool Mensagem(std::string_view text, std::string_view defaultButton) {
   auto t = table();
   if (auto fn = IMP_MEMBER(t, question)) return fn(t->context, z(text).c_str(), z(defaultButton).c_str()) != 0;

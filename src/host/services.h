@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imp00000.h"
+#include "platform/database.h"
 #include "platform/rtl.h"
 #include "platform/variant.h"
 
@@ -43,8 +44,8 @@ void SetADODBSession(std::string_view connection);
 
 // The SQL dialect of a connection (the choice the SQL storage makes between its texts): the scheme of the
 // connection string ("sqlite:", "mssql:", "oracle:").
-enum class Dialect { MSSQL, Oracle, SQLite };
-Dialect DialectOf(std::string_view connection);
+using db::Dialect;
+using db::DialectOf;
 
 // Mensagem: the yes/no question; true for yes.
 bool Mensagem(std::string_view text, std::string_view defaultButton);

@@ -29,6 +29,22 @@ std::vector<Signature> build_table() {
       {"Cli_imp00000_MDC", {Int, Int}, R::Int},
       {"Cli_imp00000_TrdmImpressoras_formataCPFCNPJ", {Text}, R::Text},
       {"Cli_imp00000_TrdmImpressoras_getSenhaCupom", {WideText, DateTime}, R::Variant},
+
+      // The print data module.
+      {"imp_dataset_set", {Text, Variant}, R::Int},
+      {"imp_dataset_get", {Text, VariantOut}, R::Int},
+      {"Cli_imp00000_TrdmImpressoras_DataModuleCreate", {Variant}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_adcImpPedidoBeforeConnect", {Variant}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_adcImpPedidoAfterConnect", {Variant}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_DefineParametrosImpressora",
+       {Text, VarInt, VarText, VarText, VarText, VarText, Text, Text, Text, Text, Text, Text, Text},
+       R::None},
+      {"Cli_imp00000_TrdmImpressoras_CtrlImpress", {Int, Text, Bool}, R::Bool},
+      {"Cli_imp00000_TrdmImpressoras_getPrxVendaConsumidor", {WideText, WideText}, R::Variant},
+      {"Cli_imp00000_TrdmImpressoras_PreencheImprimePedido", {}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_PreencheParamImpCupNF", {Text, Text, Text, Text, Double, Text}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_TrimAppMemorySize", {}, R::None},
+      {"Cli_imp00000_TrdmImpressoras_MensagemPadrao", {Text, Text}, R::Text},
   };
 
   // Print jobs and direct routines that take an array of values.

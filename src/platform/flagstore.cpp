@@ -1,0 +1,103 @@
+#include "platform/flagstore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/cp1252.h"
+#include "platform/error.h"
+#include "platform/hostdir.h"
+
+namespace imp::flagstore {
+namespace {
+
+using Json = nlohmann::ordered_json;
+std::mutex g_mutex;
+
+// Holds the store's lock file, shared with other processes (flock).
+class FileLock {
+ public:
+  explicit FileLock(const std::filesystem::path& store) {
+    auto lock = store;
+    lock += ".lock";
+    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) throw Error("Registro: não foi possível abrir "_cp + lock.string() + ": " + std::strerror(errno));
+    ::flock(fd_, LOCK_EX);
+  }
+  ~FileLock() {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+
+ private:
+  int fd_;
+};
+
+std::filesystem::path store_path() {
+  return hostdir::resolve("imp-registry.json");
+}
+
+Json load(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return Json::object();
+  if (!std::filesystem::is_regular_file(path, ec)) throw Error("Registro inválido: " + path.string());
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Error("Registro: não foi possível ler "_cp + path.string());
+  std::stringstream ss;
+  ss << in.rdbuf();
+  try {
+    Json j = Json::parse(ss.str());
+    if (!j.is_object()) throw Error("Registro inválido: " + path.string());
+    return j;
+  } catch (const nlohmann::json::exception& e) {
+    throw Error("Registro inválido: " + path.string() + ": " + e.what());
+  }
+}
+
+std::string utf8(std::string_view s) {
+  return cp1252::to_utf8(s);
+}
+
+}  // namespace
+
+std::optional<bool> read_bool(std::string_view key, std::string_view name) {
+  std::lock_guard lk(g_mutex);
+  auto path = store_path();
+  FileLock lock(path);
+  Json j = load(path);
+  auto k = j.find(utf8(key));
+  if (k == j.end() || !k->is_object()) return std::nullopt;
+  auto v = k->find(utf8(name));
+  if (v == k->end() || !v->is_boolean()) return std::nullopt;
+  return v->get<bool>();
+}
+
+void write_bool(std::string_view key, std::string_view name, bool value) {
+  std::lock_guard lk(g_mutex);
+  auto path = store_path();
+  FileLock lock(path);
+  Json j = load(path);
+  Json& k = j[utf8(key)];
+  if (!k.is_object()) k = Json::object();
+  k[utf8(name)] = value;
+  auto tmp = path;
+  tmp += ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << j.dump(2) << '\n';
+    out.flush();
+    if (!out) throw Error("Registro: não foi possível gravar "_cp + tmp.string());
+  }
+  std::error_code ec;
+  std::filesystem::rename(tmp, path, ec);
+  if (ec) throw Error("Registro: não foi possível gravar "_cp + path.string() + ": " + ec.message());
+}
+
+}  // namespace imp::flagstore

@@ -1,0 +1,267 @@
+// The query catalogue against the demo database: every query prepares and runs in SQLite, the SQL Server texts
+// are the reference texts word for word, and the demo restaurant answers the way the printouts expect.
+#include "module/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/cp1252.h"
+#include "platform/database.h"
+#include "platform/error.h"
+#include "platform/rtl.h"
+#include "support/demo_db.h"
+#include "support/test_support.h"
+
+namespace imp {
+namespace {
+
+using test::create_demo_db;
+using test::TempDir;
+
+Variant at(const char* iso) {
+  return Variant::date_time(*ParseIsoDateTime(iso));
+}
+
+// A sample value for every query parameter, consistent with db/demo.sql. A new query whose parameter is
+// missing here fails EveryQueryRunsOnTheDemoDatabase until its sample is added.
+const std::map<std::string, Variant>& samples() {
+  static const std::map<std::string, Variant> values = {
+      {"CDFILIAL", "0001"},
+      {"CDPRODUTO", "2007"},
+      {"P_CDARVPROD", "02.01.007"},
+      {"P_CDCAIXA", "001"},
+      {"P_CDEMPRESA", "0001"},
+      {"P_CDFILIAL", "0001"},
+      {"P_CDLOJA", "01"},
+      {"P_CDOPERADOR", "0007"},
+      {"P_CDPRODUTO", "2007"},
+      {"P_CDTIPORECE", "002"},
+      {"P_CDVENDEDOR", "0003"},
+      {"P_DTABERCAIX", at("2026-12-09T08:00:00")},
+      {"P_DTABERTUR", at("2026-12-09T08:00:00")},
+      {"P_NRCOMANDA", "0012"},
+      {"P_NRMESA", "12"},
+      {"P_NRSEQIMPRLOJA", "1"},
+      {"P_NRSEQVENDA", "0000001042"},
+      {"P_NRVENDAREST", "0000000087"},
+  };
+  return values;
+}
+
+// The SQL Server text of each query, exactly as the host database's queries are written.
+const std::map<std::string, std::string>& reference_texts() {
+  static const std::map<std::string, std::string> texts = {
+      {"adqBuscaImpressora",
+       "SELECT L.CDPORTAIMPR, I.IDMODEIMPRES FROM IMPRLOJA L, IMPRESSORA I WHERE L.CDIMPRESSORA = I.CDIMPRESSORA AND "
+       "L.CDFILIAL = :P_CDFILIAL AND L.CDLOJA = :P_CDLOJA AND L.NRSEQIMPRLOJA = :P_NRSEQIMPRLOJA"},
+      {"adqUtilFontExp", "SELECT IDUTILFONTEXP FROM CAIXA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA"},
+      {"adqRecebimento",
+       "SELECT TR.NMTIPORECE,MV.VRMOVIVEND, MV.IDTIPOMOVIVE FROM MOVCAIXA MV, TIPORECE TR WHERE MV.NRSEQVENDA = "
+       ":P_NRSEQVENDA AND MV.CDFILIAL = :P_CDFILIAL AND MV.CDCAIXA = :P_CDCAIXA AND MV.CDTIPORECE = TR.CDTIPORECE"},
+      {"adqParaVend",
+       "SELECT P.CDSITUCRT, PV.IDIMPSALDOCUPOM, PV.IDCONSUBDESFOL, PV.IDIMPFLNOTA, PV.IDPARIMPRLIMVDC, "
+       "PV.NRDIAFECHAFOLHA, PV.IDEXTCONSONLINE, PV.CDURLWSEXTCONS FROM FILIAL F, EMPRESA E, PARAMEMPRESA P, PARAVEND "
+       "PV WHERE F.CDEMPRESA = E.CDEMPRESA AND E.CDEMPRESA = P.CDEMPRESA AND F.CDFILIAL = PV.CDFILIAL AND F.CDFILIAL "
+       "= :P_CDFILIAL"},
+      {"adqDadosFilial",
+       "SELECT FI.CDFILIAL, FI.NMFILIAL, FI.NMRAZSOCFILI, FI.NRINSJURFILI, FI.CDINSCESTA, FI.CDINSCMUNI, "
+       "EF.DSENDEFILI, EF.NMBAIRFILI, EF.SGESTADO, EF.NRTELEFILI, MU.NMMUNICIPIO, EF.IDCONSUPRELSANG, "
+       "EF.NRENDEFILISEP FROM FILIAL FI, (SELECT DISTINCT FI.CDFILIAL, PV.IDAMBTRABNFCE, "
+       "ISNULL(PV.IDCONSUPRELSANG,'S') AS IDCONSUPRELSANG, CASE WHEN IE.SGESTADO IS NULL THEN EF.SGESTADO ELSE "
+       "IE.SGESTADO END SGESTADO, CASE WHEN IE.CDMUNICIPIO IS NULL THEN EF.CDMUNICIPIO ELSE IE.CDMUNICIPIO END "
+       "CDMUNICIPIO, CASE WHEN IE.DSENDEIEST IS NULL THEN EF.DSENDEFILI ELSE IE.DSENDEIEST END DSENDEFILI, CASE WHEN "
+       "IE.NMBAIRIEST IS NULL THEN EF.NMBAIRFILI ELSE IE.NMBAIRIEST END NMBAIRFILI, CASE WHEN IE.NRCEPIEST IS NULL "
+       "THEN EF.NRCEPFILI ELSE IE.NRCEPIEST END NRCEPFILI, CASE WHEN IE.NRENDEIESTSEP IS NULL THEN EF.NRENDEFILISEP "
+       "ELSE IE.NRENDEIESTSEP END NRENDEFILISEP, CASE WHEN IE.NRTELEIEST IS NULL THEN EF.NRTELEFILI ELSE "
+       "IE.NRTELEIEST END NRTELEFILI FROM FILIAL FI INNER JOIN PARAVEND PV ON PV.CDFILIAL = FI.CDFILIAL LEFT JOIN "
+       "ENDEFILI EF ON EF.CDFILIAL = FI.CDFILIAL AND EF.IDTPENDEFILI = FI.IDENDEMISFIL AND EF.IDTPENDEFILI IN "
+       "('C','E','X','P') LEFT JOIN INSCRESTAD IE ON IE.CDINSCESTA = FI.CDINSCESTA AND FI.CDEMPRESA = IE.CDEMPRESA "
+       "AND (FI.IDENDEMISFIL IN ('I') OR EF.CDFILIAL IS NULL)) EF, MUNICIPIO MU WHERE (FI.CDFILIAL = :P_CDFILIAL) "
+       "AND (FI.CDFILIAL = EF.CDFILIAL) AND (EF.SGESTADO = MU.SGESTADO) AND (EF.CDMUNICIPIO = MU.CDMUNICIPIO)"},
+  };
+  return texts;
+}
+
+std::string utf8(const std::string& cp) {
+  return cp1252::to_utf8(cp);
+}
+
+// The value of `field` in row `row`.
+Variant value(const db::ResultSet& rs, std::size_t row, const std::string& field) {
+  for (std::size_t c = 0; c < rs.fields.size(); ++c)
+    if (rs.fields[c].name == field) return rs.rows.at(row).at(c);
+  ADD_FAILURE() << "no field " << field;
+  return {};
+}
+std::string text(const db::ResultSet& rs, std::size_t row, const std::string& field) {
+  return value(rs, row, field).to_text();
+}
+
+class CatalogueTest : public ::testing::Test {
+ protected:
+  // A fresh demo database, changed by `extra_sql`, and a read-only connection to it.
+  std::unique_ptr<db::Connection> open_demo(std::string_view extra_sql = {}) {
+    create_demo_db(db_file_, extra_sql);
+    return db::connect("sqlite:" + db_file_.string());
+  }
+  db::ResultSet run(db::Connection& c, const std::string& query, const db::Params& changed = {}) {
+    db::Params params;
+    for (const auto& [name, value] : samples()) params.push_back({name, value});
+    for (const auto& p : changed)
+      for (auto& q : params)
+        if (q.name == p.name) q.value = p.value;
+    return catalogue::run(c, catalogue::get(query), params);
+  }
+
+  TempDir dir_;
+  std::filesystem::path db_file_ = dir_.path() / "Dados" / "imp.db";
+};
+
+TEST_F(CatalogueTest, EveryQueryRunsOnTheDemoDatabase) {
+  auto connection = open_demo();
+  ASSERT_FALSE(catalogue::all().empty());
+  for (const auto& query : catalogue::all()) {
+    SCOPED_TRACE(query.name);
+    db::Params params;
+    for (const auto& name : query.params) {
+      auto it = samples().find(name);
+      if (it == samples().end()) {
+        ADD_FAILURE() << "query " << query.name << ": add a sample value for " << name
+                      << " to samples() in tests/module/catalogue_test.cpp";
+        continue;
+      }
+      params.push_back({name, it->second});
+    }
+    if (params.size() != query.params.size()) continue;
+    try {
+      catalogue::run(*connection, query, params);
+    } catch (const Error& e) {
+      ADD_FAILURE() << "query " << query.name << " does not run in SQLite: " << utf8(e.what());
+    }
+  }
+}
+
+TEST_F(CatalogueTest, SqlServerTextsAreTheReferenceTexts) {
+  for (const auto& query : catalogue::all()) {
+    auto it = reference_texts().find(query.name);
+    if (it == reference_texts().end()) {
+      ADD_FAILURE() << "query " << query.name
+                    << ": add its SQL Server text to reference_texts() in tests/module/catalogue_test.cpp";
+      continue;
+    }
+    EXPECT_EQ(utf8(query.mssql), it->second) << query.name;
+  }
+  for (const auto& [name, quoted] : reference_texts()) EXPECT_NO_THROW(catalogue::get(name)) << name;
+}
+
+TEST_F(CatalogueTest, DemoRestaurantAnswersAsThePrintoutsExpect) {
+  auto c = open_demo();
+
+  // Printers of shop 01 by sequence: kitchen, bar, cashier.
+  const std::vector<std::pair<const char*, std::pair<const char*, const char*>>> printers = {
+      {"1", {"LPT1", "13"}}, {"2", {"LPT2", "4"}}, {"3", {"COM1", "14"}}};
+  for (const auto& [seq, want] : printers) {
+    auto rs = run(*c, "adqBuscaImpressora", {{"P_NRSEQIMPRLOJA", seq}});
+    ASSERT_EQ(rs.rows.size(), 1u) << "printer " << seq;
+    EXPECT_EQ(text(rs, 0, "CDPORTAIMPR"), want.first);
+    EXPECT_EQ(text(rs, 0, "IDMODEIMPRES"), want.second);
+  }
+  EXPECT_TRUE(run(*c, "adqBuscaImpressora", {{"P_NRSEQIMPRLOJA", "4"}}).rows.empty());
+
+  EXPECT_EQ(text(run(*c, "adqUtilFontExp", {{"P_CDCAIXA", "001"}}), 0, "IDUTILFONTEXP"), "S");
+  EXPECT_EQ(text(run(*c, "adqUtilFontExp", {{"P_CDCAIXA", "002"}}), 0, "IDUTILFONTEXP"), "N");
+
+  // The closed sale was paid with two payments; their order is not defined by the query.
+  auto pay = run(*c, "adqRecebimento");
+  ASSERT_EQ(pay.rows.size(), 2u);
+  std::map<std::string, std::pair<double, std::string>> seen;
+  for (std::size_t r = 0; r < pay.rows.size(); ++r)
+    seen[utf8(text(pay, r, "NMTIPORECE"))] = {value(pay, r, "VRMOVIVEND").to_double(), text(pay, r, "IDTIPOMOVIVE")};
+  using Payment = std::pair<double, std::string>;
+  EXPECT_EQ(seen, (std::map<std::string, Payment>{{"Crédito", {120.0, "E"}}, {"Pix", {59.19, "E"}}}));
+  EXPECT_TRUE(run(*c, "adqRecebimento", {{"P_CDCAIXA", "002"}}).rows.empty());
+
+  auto para = run(*c, "adqParaVend");
+  ASSERT_EQ(para.rows.size(), 1u);
+  EXPECT_EQ(text(para, 0, "CDSITUCRT"), "3");
+  EXPECT_EQ(text(para, 0, "NRDIAFECHAFOLHA"), "25");
+
+  auto outlet = run(*c, "adqDadosFilial");
+  ASSERT_EQ(outlet.rows.size(), 1u);
+  EXPECT_EQ(utf8(text(outlet, 0, "NMFILIAL")), "Restaurante Sabor da Praça");
+  EXPECT_EQ(text(outlet, 0, "NRINSJURFILI"), "12345678000195");
+  EXPECT_EQ(text(outlet, 0, "DSENDEFILI"), "Rua das Laranjeiras, 120");
+  EXPECT_EQ(text(outlet, 0, "NMBAIRFILI"), "Centro");
+  EXPECT_EQ(utf8(text(outlet, 0, "NMMUNICIPIO")), "São Paulo");
+  EXPECT_EQ(text(outlet, 0, "SGESTADO"), "SP");
+}
+
+// Where the outlet's header address comes from: its own address of the emission type, else the state
+// registration; the cash-withdrawal flag defaults to "S".
+TEST_F(CatalogueTest, OutletAddressFollowsTheEmissionAddressType) {
+  const char* registration =
+      "UPDATE INSCRESTAD SET DSENDEIEST = 'Av. Brasil, 500', NMBAIRIEST = 'Jardim América', "
+      "CDMUNICIPIO = '3509502';";
+  struct Case {
+    const char* name;
+    std::string extra_sql;
+    const char* address;
+    const char* city;
+    const char* withdrawal_flag;
+  };
+  const std::vector<Case> cases = {
+      {"own principal address", registration, "Rua das Laranjeiras, 120", "São Paulo", "S"},
+      {"registration address", std::string(registration) + "UPDATE FILIAL SET IDENDEMISFIL = 'I';", "Av. Brasil, 500",
+       "Campinas", "S"},
+      {"no own address of that type", std::string(registration) + "UPDATE FILIAL SET IDENDEMISFIL = 'C';",
+       "Av. Brasil, 500", "Campinas", "S"},
+      {"withdrawal flag set", "UPDATE PARAVEND SET IDCONSUPRELSANG = 'N';", "Rua das Laranjeiras, 120", "São Paulo",
+       "N"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    auto c = open_demo(k.extra_sql);
+    auto rs = run(*c, "adqDadosFilial");
+    ASSERT_EQ(rs.rows.size(), 1u);
+    EXPECT_EQ(utf8(text(rs, 0, "DSENDEFILI")), k.address);
+    EXPECT_EQ(utf8(text(rs, 0, "NMMUNICIPIO")), k.city);
+    EXPECT_EQ(text(rs, 0, "IDCONSUPRELSANG"), k.withdrawal_flag);
+  }
+}
+
+// A database that is missing, a folder or not a database fails the connection with a message naming it; once
+// the database is put in place, the next connection works.
+TEST_F(CatalogueTest, BadDatabaseFailsToConnectUntilFixed) {
+  struct Case {
+    const char* name;
+    void (*make)(const std::filesystem::path&);
+  };
+  const std::vector<Case> cases = {
+      {"missing", [](const std::filesystem::path&) {}},
+      {"folder", [](const std::filesystem::path& p) { std::filesystem::create_directories(p / "sub"); }},
+      {"not a database", [](const std::filesystem::path& p) { test::write_file(p, std::string(4096, 'x')); }},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const auto file = dir_.path() / k.name / "imp.db";
+    k.make(file);
+    const std::string cs = "sqlite:" + file.string();
+    try {
+      db::connect(cs);
+      ADD_FAILURE() << "connected to a bad database";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << utf8(e.what());
+    }
+    std::filesystem::remove_all(file);
+    create_demo_db(file);
+    auto c = db::connect(cs);
+    EXPECT_EQ(text(run(*c, "adqUtilFontExp"), 0, "IDUTILFONTEXP"), "S");
+  }
+}
+
+}  // namespace
+}  // namespace imp
