@@ -164,15 +164,21 @@ class SqliteConnection : public Connection {
       throw Error("Banco de dados não encontrado: "_cp + cp1252::from_utf8_lossy(path_.string()));
     if (std::filesystem::is_directory(path_, ec))
       throw Error("Banco de dados inválido (é uma pasta): "_cp + cp1252::from_utf8_lossy(path_.string()));
-    // Read-only and never created: a missing database is an error, not a new empty one.
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) fail("não foi possível abrir o banco de dados");
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_create_function(db_, "TRUNCDEC", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, truncdec, nullptr,
-                            nullptr);
-    // Touch the schema now, so a file that is not a database fails here and not halfway through a job.
-    if (sqlite3_exec(db_, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
-      fail("banco de dados inválido");
+    try {
+      // Read-only and never created: a missing database is an error, not a new empty one.
+      int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+      if (rc != SQLITE_OK) fail("não foi possível abrir o banco de dados");
+      sqlite3_busy_timeout(db_, 5000);
+      sqlite3_create_function(db_, "TRUNCDEC", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, truncdec, nullptr,
+                              nullptr);
+      // Touch the schema now, so a file that is not a database fails here and not halfway through a job.
+      if (sqlite3_exec(db_, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail("banco de dados inválido");
+    } catch (...) {
+      sqlite3_close(db_);  // the destructor does not run for a half-built connection
+      db_ = nullptr;
+      throw;
+    }
   }
   ~SqliteConnection() override { sqlite3_close(db_); }
 

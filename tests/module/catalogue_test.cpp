@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,7 +111,7 @@ class CatalogueTest : public ::testing::Test {
   }
   db::ResultSet run(db::Connection& c, const std::string& query, const db::Params& changed = {}) {
     db::Params params;
-    for (const auto& [name, value] : samples()) params.push_back({name, value});
+    for (const auto& [name, sample] : samples()) params.push_back({name, sample});
     for (const auto& p : changed)
       for (auto& q : params)
         if (q.name == p.name) q.value = p.value;

@@ -68,7 +68,8 @@ TEST_F(DataModuleAbi, DeliveryRowsFromAPacketTheHostLoads) {
 
   // An unknown dataset or a packet that does not load is refused and logged; nothing crosses the ABI.
   EXPECT_EQ(set("cdsNaoExiste", &p), 0);
-  imp_variant bad = packet("{not json");
+  std::string not_json = "{not json";
+  imp_variant bad = packet(not_json);
   EXPECT_EQ(set("cdsVendas", &bad), 0);
   std::string log = read_file(dir.path() / "dados" / "LogImp00000NF" / "LogImp00000NF2026" / "LogImp00000NF091226.txt");
   EXPECT_NE(log.find("cdsNaoExiste"), std::string::npos) << log;

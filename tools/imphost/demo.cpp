@@ -1,5 +1,7 @@
 #include "demo.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cctype>
 #include <deque>
@@ -63,6 +65,18 @@ void copy_config(const DemoOptions& o) {
   fs::copy_file(source, o.host_dir / "imphost.json", fs::copy_options::overwrite_existing);
 }
 
+std::string read_text(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + p.string());
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void remove_database_files(const fs::path& db) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(fs::path(db.string() + suffix));
+}
+
 void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>& before, std::ostream& out) {
   out << "\n== preview\n";
   bool printed = false;
@@ -115,6 +129,37 @@ std::string printable(std::string_view bytes) {
   return out;
 }
 
+void create_demo_database(const fs::path& db_dir, const fs::path& target) {
+  const std::string schema = read_text(db_dir / "schema.sql");
+  const std::string demo = read_text(db_dir / "demo.sql");
+  const fs::path building = target.string() + ".new";
+  remove_database_files(building);
+
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(building.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::string error;
+  auto exec = [&](const std::string& sql, const fs::path& from) {
+    if (!error.empty()) return;
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
+      error = from.string() + ": " + (message ? message : sqlite3_errmsg(db));
+    sqlite3_free(message);
+  };
+  if (rc != SQLITE_OK) error = building.string() + ": " + sqlite3_errmsg(db);
+  exec("BEGIN", building);
+  exec(schema, db_dir / "schema.sql");
+  exec(demo, db_dir / "demo.sql");
+  exec("COMMIT", building);
+  if (sqlite3_close(db) != SQLITE_OK && error.empty()) error = building.string() + ": cannot close";
+  if (!error.empty()) {
+    remove_database_files(building);
+    throw std::runtime_error("cannot create the demo database: " + error);
+  }
+  // A journal left beside the old database must not be taken for the new one's.
+  remove_database_files(target);
+  fs::rename(building, target);
+}
+
 std::map<fs::path, std::uintmax_t> file_sizes(const fs::path& dir) {
   std::map<fs::path, std::uintmax_t> sizes;
   std::error_code ec;
@@ -128,6 +173,7 @@ int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::o
   for (const char* dir : {"Dados", "Dados/Cadastros", "Dados/ImpNaoFiscal", "printers"})
     fs::create_directories(o.host_dir / dir);
   copy_config(o);
+  create_demo_database(o.db_dir, o.host_dir / "Dados" / "imp.db");
 
   std::vector<Job> jobs;
   std::error_code ec;
@@ -137,7 +183,7 @@ int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::o
   if (ec) throw std::runtime_error("cannot list the example jobs in " + (o.examples_dir / "jobs").string());
   std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.shown < b.shown; });
 
-  out << "== demo host " << o.host_dir.string() << " (library " << lib.path() << ")\n";
+  out << "== demo host " << o.host_dir.string() << " (library " << lib.path() << ", database Dados/imp.db)\n";
   const auto before = file_sizes(o.host_dir / "printers");
   const int failed = run_session(lib, o.host_dir, jobs, out, err);
   preview(o.host_dir, before, out);

@@ -1,4 +1,5 @@
-// `imphost demo`: sets up a demo host folder, runs the example jobs and previews what they printed.
+// `imphost demo`: sets up a demo host folder (configuration and the demo restaurant's database Dados/imp.db),
+// runs the example jobs and previews what they printed.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +14,12 @@ namespace imphost {
 struct DemoOptions {
   std::filesystem::path host_dir;
   std::filesystem::path examples_dir;  // holds demo-host/imphost.json and jobs/*.json
+  std::filesystem::path db_dir;        // holds schema.sql and demo.sql
 };
+
+// Writes the demo database afresh at `target` from `db_dir`/schema.sql and `db_dir`/demo.sql. The new database
+// replaces the old one only once it is complete. Throws std::runtime_error naming the file that failed.
+void create_demo_database(const std::filesystem::path& db_dir, const std::filesystem::path& target);
 
 // Returns the exit code: 0 when every example job ran.
 int run_demo(const Library& lib, const DemoOptions& options, std::ostream& out, std::ostream& err);

@@ -10,6 +10,9 @@
 #ifndef IMP_EXAMPLES_DIR
 #define IMP_EXAMPLES_DIR "examples"
 #endif
+#ifndef IMP_DB_DIR
+#define IMP_DB_DIR "db"
+#endif
 
 int main(int argc, char** argv) {
   CLI::App app{"imphost: runs entry points of libimp00000.so from job files"};
@@ -29,8 +32,11 @@ int main(int argc, char** argv) {
   CLI::App* demo = app.add_subcommand("demo", "set up a demo host folder, run the example jobs, preview the output");
   std::string demo_host_dir = "demo-host";
   std::string examples_dir = IMP_EXAMPLES_DIR;
+  std::string db_dir = IMP_DB_DIR;
   demo->add_option("--host-dir", demo_host_dir, "host folder to create")->capture_default_str();
   demo->add_option("--examples", examples_dir, "folder with demo-host/imphost.json and jobs/*.json")
+      ->capture_default_str();
+  demo->add_option("--db", db_dir, "folder with schema.sql and demo.sql for the demo database Dados/imp.db")
       ->capture_default_str();
 
   CLI11_PARSE(app, argc, argv);
@@ -43,7 +49,7 @@ int main(int argc, char** argv) {
       const int failed = imphost::run_session(lib, imphost::choose_host_dir(run_host_dir), jobs, std::cout, std::cerr);
       return failed == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
     }
-    imphost::DemoOptions options{std::filesystem::absolute(demo_host_dir), examples_dir};
+    imphost::DemoOptions options{std::filesystem::absolute(demo_host_dir), examples_dir, db_dir};
     return imphost::run_demo(lib, options, std::cout, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << "imphost: " << e.what() << std::endl;
