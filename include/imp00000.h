@@ -202,6 +202,38 @@ IMP_API char* Cli_imp00000_TrdmImpressoras_formataCPFCNPJ(const char* digits);
 IMP_API void Cli_imp00000_TrdmImpressoras_getSenhaCupom(const char* outlet_utf8, double date, imp_variant* result);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Printer models and the text print paths                                                              */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* The display name of a model code, or the code itself. */
+IMP_API char* Cli_imp00000_ModeloImpressora(const char* code);
+/* Legacy direct-port routines: they act on stTipoImpressora and the direct port (cPorta). */
+IMP_API int32_t Cli_imp00000_IniciaPorta(const char* port);
+IMP_API int32_t Cli_imp00000_Formata(const char* text, int32_t letter_type, int32_t italic, int32_t underline,
+                                     int32_t expanded, int32_t bold);
+IMP_API int32_t Cli_imp00000_EnviaComando(const char* command);
+IMP_API int32_t Cli_imp00000_ResetImpressora(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_FechaP_Bematech_MP2032(void);
+/* An LPT port mapped to a network share through \Dados\Cadastros\cdsMapeamento.cds; 1 when the job may go on. */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_DoPortMapping(const char* model, const char* port);
+/* The generic print path of a finished text: model, port, text, line feed, closing command, "S" for no extra
+ * feed, share name (empty unless the text goes to a spooler share). */
+IMP_API void Cli_imp00000_TrdmImpressoras_Envia_Dados_Impressora(const char* model, const char* port, const char* text,
+                                                                 const char* line_feed, const char* closing,
+                                                                 const char* no_extra_feed, const char* share);
+/* Narrows a report printed on a directly attached printer of a fiscal till; columns in and out. */
+IMP_API void AjustaImpressaoDireta(const char* report, const char* model, const char* port, int32_t* columns);
+IMP_API void Cli_imp00000_AjustaImpressaoDireta(const char* report, const char* model, const char* port,
+                                                int32_t* columns);
+/* Prints a text on a printer; 1 when printed. Frees the data module afterwards unless boPulaFree is set. */
+IMP_API int32_t ImprimePadrao(const char* port, const char* model, const char* text);
+IMP_API int32_t Cli_imp00000_ImprimePadrao(const char* port, const char* model, const char* text);
+/* The non-fiscal print of a text on the sale printer; result: "Ok" or the error text. */
+IMP_API void ImprimeNF(const char* port, const char* model, const char* text, char** result);
+IMP_API void Cli_imp00000_ImprimeNF(const char* port, const char* model, const char* text, char** result);
+IMP_API int32_t Cli_imp00000_VersaoWindows7ouSuperior(void);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* The print data module TrdmImpressoras (rdmImpressoras)                                               */
 /*                                                                                                      */
 /* Methods run on the module's instance, created when there is none, under the job lock cs.             */

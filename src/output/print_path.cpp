@@ -1,14 +1,442 @@
-// PROVISIONAL: replaced by the print paths.
 #include "output/print_path.h"
 
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "host/consiste.h"
+#include "host/parameters.h"
+#include "host/port_config.h"
+#include "host/services.h"
+#include "module/catalogue.h"
+#include "module/data_module.h"
+#include "module/globals.h"
+#include "output/printer_choice.h"
+#include "platform/clock.h"
+#include "platform/cp1252.h"
+#include "platform/dataset.h"
+#include "platform/error.h"
+#include "platform/hostdir.h"
 #include "platform/log.h"
+#include "platform/port.h"
+#include "platform/rtl.h"
 
 namespace imp {
+namespace {
 
-bool Envia_Dados_Impressora(std::string_view, std::string_view, std::string_view, std::string_view, std::string_view,
-                            std::string_view, std::string_view) {
-  log::LogErroImpNaoFiscal("Envia_Dados_Impressora: rotina não disponível");
+void Log(const std::string& text) {
+  log::LogErroImpNaoFiscal(text);
+}
+
+// A model code as a number; an empty code is "00". -1 when the code is not a number.
+int code_of(std::string_view model) {
+  std::string t;
+  for (char c : model)
+    if (c != ' ') t.push_back(c);
+  if (t.empty()) return 0;
+  if (t.size() > 9) return -1;
+  for (char c : t)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+  return std::stoi(t);
+}
+
+bool one_of(int code, std::initializer_list<int> codes) {
+  for (int c : codes)
+    if (c == code) return true;
   return false;
+}
+
+bool starts_with(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+bool contains(std::string_view s, std::string_view part) {
+  return s.find(part) != std::string_view::npos;
+}
+
+// The state of the legacy direct port (cPorta): the port it is assigned to, and the LPT ports that a mapping
+// redirected to a network share for the rest of the process.
+std::mutex g_mutex;
+std::string g_cPorta;
+std::map<std::string, std::string> g_redirected;  // port -> share
+
+std::string direct_port() {
+  std::lock_guard lk(g_mutex);
+  return g_cPorta;
+}
+
+// One "rewrite, write, close" of a port. A port redirected to a share cannot be written here.
+void write_port(const std::string& port, std::string_view bytes) {
+  {
+    std::lock_guard lk(g_mutex);
+    if (auto it = g_redirected.find(port); it != g_redirected.end())
+      throw Error("Porta " + port + " mapeada para \\\\" + it->second +
+                  ": envio ao compartilhamento não disponível nesta instalação"_cp);
+  }
+  if (port.empty()) throw Error("Porta da impressora não informada"_cp);
+  port::write(host::PortConfig(), port, bytes);
+}
+
+// The route a finished text cannot take yet: logged, counted as a failed send.
+bool route_unavailable(const std::string& route, std::string_view model, std::string_view port) {
+  Log("Rota " + route + " não disponível nesta instalação: modelo "_cp + std::string(model) + ", porta " +
+      std::string(port));
+  return false;
+}
+
+// The device operations of the makers' libraries, Windows printers and bitmap pages come with their own
+// layers; until then the device route is not available.
+bool device_route(std::string_view model, std::string_view port) {
+  return route_unavailable("de dispositivo", model, port);
+}
+
+bool bitmap_model(int code) {
+  return one_of(code, {29, 41, 44});
+}
+void StartBitMap(std::string_view) {}  // only bitmap models prepare a canvas
+void StopAndPrintBitMap() {}           // nothing to print for the other models
+
+// The mapping table \Dados\Cadastros\cdsMapeamento.cds, on the record of `port`; false when it is missing.
+bool locate_mapping(ClientDataSet& table, std::string_view port) {
+  auto path = hostdir::resolve("\\Dados\\Cadastros\\cdsMapeamento.cds");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  table.LoadFromFile(path);
+  table.First();
+  if (!table.FindField("CDPORTAIMPR")) return false;
+  return table.Locate("CDPORTAIMPR", {Variant(std::string(port))}, LocateOptions{.caseInsensitive = true});
+}
+
+std::string field_text(ClientDataSet& table, std::string_view name) {
+  if (!table.Active() || table.IsEmpty()) return {};
+  Field* f = table.FindField(name);
+  return f ? f->AsString() : std::string();
+}
+
+}  // namespace
+
+std::string ModeloImpressora(std::string_view code) {
+  switch (code_of(code)) {
+    case 4: return "4_Bematech_MP-4000";
+    case 13: return "13_Bematech_MP-4200_MP-4200_ADV";
+    case 14: return "14_Epson_TM-T88V";
+    case 16: return "16_Epson_TM-T20";
+    case 18: return "18_Elgin_I9";
+    case 19: return "19_Epson_TM-T88IV_Ethernet";
+    case 21: return "21_Bematech_MP-4200_Compartilhada";
+    case 22: return "22_Daruma_DR_800";
+    case 28: return "28_Bematech_MP-5100_TH";
+    case 29: return "29_Custom_PLUS2";
+    case 30: return "Tanca TP-650";
+    case 32: return "Control iD - Print iD";
+    case 33: return "Control iD - Print iD Rede";
+    case 35: return "35_Epson_TM-T81";
+    case 41: return "Zjiang ZJ-8220";
+    case 42: return "Zjiang ZJ-8220 Rede";
+    case 43: return "ZKTeco";
+    case 44: return "Sweda SI300 SIX";
+    case 45: return "Sweda SI300 SIX Rede";
+    case 53: return "Gertec G250/G250W";
+    case 54: return "Bematech 4200 HS";
+    default: return std::string(code);
+  }
+}
+
+int IniciaPorta(std::string_view port) {
+  if (globals::stTipoImpressora == "6") return route_unavailable("da biblioteca MP2032", "6", port) ? 1 : 0;
+  std::string p(port);
+  {
+    std::lock_guard lk(g_mutex);
+    g_cPorta = p;
+  }
+  globals::cPorta.store(&g_cPorta);
+  write_port(p, {});  // rewrite and close: the port exists and takes writes (raises on an I/O error)
+  globals::stPortaDireta.set(p);
+  return 1;
+}
+
+int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold) {
+  (void)letterType, (void)italic, (void)underline, (void)expanded, (void)bold;  // not used on the port
+  try {
+    if (globals::stTipoImpressora == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
+    int code = code_of(globals::stTipoImpressora.get());
+    std::string bytes = one_of(code, {18, 53, 54}) ? std::string() : std::string("\x1b\x0f\x12");
+    bytes.append(text);
+    write_port(direct_port(), bytes);
+    return 1;
+  } catch (const std::exception& e) {
+    Log(std::string("Formata_") + e.what());
+    return 0;
+  }
+}
+
+int EnviaComando(std::string_view command) {
+  std::string tipo = globals::stTipoImpressora.get();
+  if (tipo == "24") return 1;
+  if (tipo == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
+  try {
+    write_port(direct_port(), command);
+    return 1;
+  } catch (const std::exception& e) {
+    Log(std::string("EnviaComando_") + e.what());
+    return 0;
+  }
+}
+
+int ResetImpressora(std::string_view model, std::string_view port) {
+  Log("ResetImpressora_" + ModeloImpressora(model));
+  if (port == "USB" || one_of(code_of(model), {24, 29, 41, 44})) return 1;
+  try {
+    // ESC @ goes to the port of this job, never to whichever port was opened last.
+    write_port(std::string(port), "\x1b@");
+    return 1;
+  } catch (const std::exception& e) {
+    Log(std::string("ResetImpressora_") + e.what());
+    return 0;
+  }
+}
+
+int FechaP_Bematech_MP2032() {
+  if (globals::stTipoImpressora == "6") route_unavailable("da biblioteca MP2032", "6", direct_port());
+  return 1;
+}
+
+bool DoPortMapping(std::string_view model, std::string_view port) {
+  if (!contains(port, "LPT")) return true;
+  ClientDataSet table;
+  bool found = false;
+  try {
+    found = locate_mapping(table, port);
+  } catch (const std::exception& e) {
+    Log(e.what());
+  }
+  if (!found && code_of(model) != 24) {
+    Log("Mapeamento NÃO realizado"_cp);
+    return false;
+  }
+  std::string cdPorta = field_text(table, "CDPORTAIMPR");
+  std::string endereco = field_text(table, "DSENDPORTA");
+  Log(" Impress: " + std::string(model));
+  Log("   Porta: " + cdPorta);
+  Log("Endereco: " + endereco);
+  if (endereco.empty()) {
+    Log("Mapeamento NÃO realizado"_cp);
+    return true;
+  }
+  // No shell: the LPT port is redirected to the share for the rest of the process.
+  Log("/C NET USE " + cdPorta + " \\\\" + endereco + " /PERSISTENT:YES");
+  {
+    std::lock_guard lk(g_mutex);
+    g_redirected[cdPorta] = endereco;
+  }
+  clock::pause_ms(1000);
+  Log("Mapeaemento realizado");
+  return true;
+}
+
+bool VersaoWindows7ouSuperior() {
+  return true;
+}
+
+void AjustaImpressaoDireta(std::string_view report, std::string_view model, std::string_view port, int32_t& columns) {
+  if (!VersaoWindows7ouSuperior()) return;
+  auto params = host::Parameters::Load();
+  std::string caixa, porta(port);
+  if (!params.IsEmpty()) {
+    caixa = params.AsString("CDCAIXA");
+    if (porta.empty()) porta = params.AsString("CDPORTIMPNF3");
+  } else {
+    ClientDataSet quivane;
+    auto path = hostdir::resolve("\\Quivane.cds");
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+      quivane.LoadFromFile(path);
+      quivane.First();
+      caixa = field_text(quivane, "CDCAIXA");
+    }
+  }
+  // A connection of its own, the till code bound as a parameter.
+  auto connection = db::connect(host::GetStringConexZel(""));
+  auto rs = catalogue::run(*connection, catalogue::get("adqTpEmissaoZel"), {{"P_CDCAIXA", Variant(caixa)}});
+  std::string emissao = rs.rows.empty() ? std::string() : rs.rows[0][0].to_text();
+  if ((emissao == "FNC" || emissao == "SAT") && contains(porta, "LPT") && one_of(code_of(model), {13, 21, 42, 45})) {
+    if (report == "REDUCAOZ" || report == "RelMotResumido")
+      columns -= 4;
+    else if (report == "RelFechNFCeSAT" || report == "RelMesaComanda")
+      columns -= 6;
+    else
+      columns -= 5;
+  }
+}
+
+bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::string_view text,
+                            std::string_view lineFeed, std::string_view closing, std::string_view noExtraFeed,
+                            std::string_view share) {
+  int code = code_of(model);
+  std::string sModel(model), sPort(port), lf(lineFeed), close(closing);
+  // 1. the port mapping of LPT ports
+  if (share.empty() && !DoPortMapping(model, port)) {
+    Log("Exit DoPortMapping");
+    return false;
+  }
+  // 2. printers without an accented character set
+  std::string doc = RemoveAcentos(text);
+
+  // 3. a spooler share
+  if (!share.empty()) {
+    Log("Imp Backup. " + sPort + " " + sModel + " " + std::string(share));
+    if (one_of(code, {13, 14, 16, 17, 18, 19, 21, 28, 34, 35, 36, 41, 42, 44, 45, 53, 54}))
+      doc += Replicate(lf, 3) + close;
+    if (!route_unavailable("de spooler", model, share)) Log("Falha ao enviar impressão "_cp);
+    FechaP_Bematech_MP2032();
+    return false;
+  }
+
+  // 4. the device route: libraries, Windows printers, bitmap pages, network addresses
+  bool device = port == "USB" || port.size() >= 5 || code == 24 || (code == 10 && starts_with(port, "COM")) ||
+                bitmap_model(code) || ((code == 17 || code == 36) && !starts_with(port, "LPT"));
+  if (device) {
+    int feeds = one_of(code, {18, 30, 34, 43, 53, 54}) ? 4 : code == 32 ? 2 : one_of(code, {42, 45}) ? 6 : 0;
+    doc += Replicate(lf, feeds);
+    if (noExtraFeed != "S") doc += lf;
+    bool sent = device_route(model, port);
+    FechaP_Bematech_MP2032();
+    return sent;
+  }
+
+  // 5. the MP-100 unit
+  if (code == 7) {
+    doc += lf;
+    bool sent = route_unavailable("da unidade MP-100", model, port);
+    FechaP_Bematech_MP2032();
+    return sent;
+  }
+
+  // 6. a mapped LPT port sent through the spooler
+  if (globals::stIDUTILFONTEXP == "S" && one_of(code, {4, 13, 16, 18, 21, 28, 30, 34, 42, 45, 53, 54}) &&
+      contains(port, "LPT")) {
+    ClientDataSet table;
+    std::string endereco;
+    try {
+      if (locate_mapping(table, port)) endereco = field_text(table, "DSENDPORTA");
+    } catch (const std::exception& e) {
+      Log(e.what());
+    }
+    if (!endereco.empty()) {
+      Log("Utiliza spool: " + endereco + " - stIDUTILFONTEXP: " + globals::stIDUTILFONTEXP.get());
+      clock::pause_ms(1000);
+      if (route_unavailable("de spooler", model, endereco)) return true;
+      Log("Falha ao enviar impressão "_cp);
+    }
+  }
+
+  // 7. the legacy direct route
+  ResetImpressora(model, port);
+  int opened = 0;
+  try {
+    opened = IniciaPorta(port);
+  } catch (const std::exception& e) {
+    Log(std::string("IniciaPorta_") + e.what());
+  }
+  if (opened < 1 && port != "USB" && port.size() < 5) {
+    FechaP_Bematech_MP2032();
+    return false;
+  }
+  if (noExtraFeed != "S") doc += lf;
+  if (code == 1) doc += lf;
+  int formatted;
+  if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54})) {
+    formatted = Formata(doc + "\r\n\r\n", 2, 0, 0, 0, 0);
+  } else if (code == 14 || code == 35) {
+    formatted = Formata(doc + "\r\n\r\n", 3, 0, 1, 0, 0);
+  } else if (code == 34) {
+    ResetImpressora(model, port);
+    formatted = Formata(doc + "\n\n\n", 2, 0, 0, 0, 0);
+  } else {
+    formatted = Formata(doc, 3, 0, 0, 0, 0);
+  }
+  ResetImpressora(model, port);
+  bool sent = formatted >= 1;
+  if (sent && code != 10) sent = EnviaComando(close) >= 1;
+  FechaP_Bematech_MP2032();
+  return sent;
+}
+
+bool ImprimePadrao(std::string_view port, std::string_view model, std::string_view text) {
+  std::recursive_mutex* cs = globals::cs.load();
+  std::unique_lock<std::recursive_mutex> lock;
+  if (cs) lock = std::unique_lock<std::recursive_mutex>(*cs);
+  std::string sPort(port), sModel(model);
+  bool result = false;
+  bool printed = false;
+  try {
+    Log("INICIO ImprimePadrao_" + sPort + "_" + ModeloImpressora(model));
+    EnsureDataModule();
+    if (!DoPortMapping(model, port)) {
+      Log("EXIT ImprimePadrao_" + sPort + "_" + sModel);
+    } else {
+      StartBitMap(model);
+      EnsureDataModule().TrimAppMemorySize();
+      auto params = host::Parameters::Load();
+      if (!params.IsEmpty()) globals::boSistemaZelSat.store(params.AsVariant("SISTEMAZELSAT").to_bool());
+      std::string doc = RemoveAcentos(text);
+      int code = code_of(model);
+      if (!starts_with(port, "LPT")) {
+        if (code == 17 || code == 36)
+          doc = (globals::boUtilizaDLL.load() ? std::string("</c>") : std::string("\x1bM0\x1b\x33\x10")) + doc;
+        result = printed = device_route(model, port);
+      } else {
+        try {
+          Log("PropiedadesImpNF");
+          host::PrinterProperties props = host::PropriedadesImpNF(model);
+          ResetImpressora(model, port);
+          if (IniciaPorta(port) >= 1) {
+            int formatted;
+            if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54}))
+              formatted = Formata(doc, 2, 0, 0, 0, 0);
+            else if (code == 14 || code == 35)
+              formatted = Formata(doc + Replicate(props.lineFeed, 6), 3, 0, 1, 0, 0);
+            else
+              formatted = Formata(doc, 3, 0, 0, 0, 0);
+            Log("Formata: " + std::to_string(formatted));
+            ResetImpressora(model, port);
+            if (formatted >= 1) {
+              bool closed = code == 10 || EnviaComando(props.closing) >= 1;
+              result = printed = closed;
+            }
+          }
+        } catch (const std::exception& e) {
+          Log(std::string(e.what()) + " - Imp00000 - Funcao:ImprimePadrao");
+        }
+      }
+      if (printed) StopAndPrintBitMap();
+    }
+  } catch (const std::exception& e) {
+    Log(std::string(e.what()) + " - Imp00000 - Funcao:ImprimePadrao");
+  }
+  Log("FIM ImprimePadrao_" + sPort + "_" + sModel);
+  Log("");
+  if (lock.owns_lock()) lock.unlock();
+  if (!globals::boPulaFree.load()) FreeDataModule();
+  globals::boPulaFree.store(false);
+  return result;
+}
+
+void ImprimeNF(std::string_view port, std::string_view model, std::string_view text, std::string& result) {
+  try {
+    host::PrinterProperties props = host::PropriedadesImpNF(model);
+    (void)props;
+    int32_t columns = 0;
+    std::string lf, closing, tipo, porta;
+    DefineParametrosImpressora("EMITECUPOM", columns, lf, closing, tipo, porta, model, model, port, "", "", "", "");
+    if (!text.empty() && !Envia_Dados_Impressora(tipo, porta, text, lf, closing, "N", ""))
+      throw Error("Erro na impressão da impressora não fiscal"_cp);
+    clock::pause_ms(2000);
+    result = "Ok";
+  } catch (const std::exception& e) {
+    Log(std::string(e.what()) + " - Imp00000 - Funcao:ImprimeNF");
+    result = "Erro na impressão da impressora não fiscal"_cp;
+  }
 }
 
 }  // namespace imp

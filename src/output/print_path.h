@@ -25,8 +25,7 @@ int FechaP_Bematech_MP2032();
 // An LPT port is redirected to the network share that \Dados\Cadastros\cdsMapeamento.cds names for it.
 bool DoPortMapping(std::string_view model, std::string_view port);
 // Narrows a report printed on a directly attached printer of a fiscal till.
-void AjustaImpressaoDireta(std::string_view report, std::string_view model, std::string_view port,
-                           int32_t& columns);
+void AjustaImpressaoDireta(std::string_view report, std::string_view model, std::string_view port, int32_t& columns);
 bool VersaoWindows7ouSuperior();
 
 // Prints a finished text on a printer: the route follows the model family and the port. Returns true when

@@ -1,0 +1,29 @@
+// Printer ports written directly: a port name ("LPT1", "COM2" ...) stands for a device path or a file.
+// Each write opens the port for writing without truncating (a file port appends), writes every byte within
+// the port's timeout and closes it. Ports open without blocking and without becoming the controlling
+// terminal; a reader that goes away is a failed write, never a signal that ends the host.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace imp::port {
+
+struct PortMap {
+  std::map<std::string, std::filesystem::path> names;  // upper-cased port name -> device or file
+  int timeoutSeconds = 10;
+};
+
+// The device or file of a port: the map's entry (names match regardless of case), else LPTn -> /dev/lp(n-1),
+// COMn -> /dev/ttyS(n-1); imp::Error for any other name.
+std::filesystem::path device_of(const PortMap& map, std::string_view port);
+
+// Opens and closes the port once (the port exists and takes writes). imp::Error on failure.
+void touch(const PortMap& map, std::string_view port);
+// Writes the bytes to the port. imp::Error with the system's reason on failure (nothing written is
+// reported as written).
+void write(const PortMap& map, std::string_view port, std::string_view bytes);
+
+}  // namespace imp::port
