@@ -119,7 +119,15 @@ std::string printable(std::string_view bytes) {
     const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
     if (b == '\n' || (b == '\r' && k + 1 < bytes.size() && bytes[k + 1] == '\n')) {
       if (b == '\n') out += '\n';
-    } else if (b < 0x20 || b == 0x7F || undefined) {
+    } else if (b < 0x20 || b == 0x7F) {
+      // Control bytes by their ASCII names: ESC E reads "<ESC>E".
+      static const char* const kNames[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
+                                           "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+                                           "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+      out += '<';
+      out += b == 0x7F ? "DEL" : kNames[b];
+      out += '>';
+    } else if (undefined) {
       std::snprintf(hex, sizeof hex, "<%02X>", b);
       out += hex;
     } else {
