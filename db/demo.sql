@@ -1,7 +1,8 @@
 -- Demo data: one restaurant, "Restaurante Sabor da Praça" in São Paulo, on the day 2026-12-09.
 -- Company 0001, outlet 0001, shop 01 (salão, varanda and lounge), tills 001 and 002, three printers
--- (kitchen 1, bar 2, cashier 3), thirty products, five payment kinds, an open table (mesa 12, comanda 0012)
--- and a closed sale (0000001042 on till 001, paid with credit card and pix).
+-- (kitchen 1, bar 2, cashier 3), thirty-one products (one sold by weight), five payment kinds, an open table
+-- (mesa 12, comanda 0012), a delivery order (comanda 0031 from iFood) and a closed sale (0000001042 on till 001,
+-- paid with credit card and pix).
 -- Every INSERT names its columns, so that columns added to schema.sql later leave these rows valid.
 
 -- Company, outlet and addresses
@@ -32,10 +33,11 @@ INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, CDMUNICIPIO, CDPAIS, DSENDEIEST, 
 VALUES ('0001', '110.042.490.114', '3550308', '1058', 'Rua das Laranjeiras, 120', 'Centro', '01010000', '120',
         '(11) 3222-1100', 'SP');
 
+-- No labels by default (IDETIQZEBRA empty); combo captions without the quantity.
 INSERT INTO PARAVEND (CDFILIAL, IDAGRUPITEMXML, IDAMBTRABNFCE, IDCONSUBDESFOL, IDENVIACDBARXML, IDEXTCONSONLINE,
-                      IDIMPFLNOTA, IDIMPLOGONF, IDIMPRSUBSREST, IDIMPRTEF, IDIMPRVRTOTSUBS, IDIMPSALDOCUPOM,
-                      IDIMPTXSERV, IDPARIMPRLIMVDC, IDSALDEXTDEBCON, IDUMAVIANFCE, NRDIAFECHAFOLHA)
-VALUES ('0001', 'N', '2', 'N', 'N', 'N', 'N', 'N', 'N', 'S', 'N', 'N', 'S', 'N', 'N', 'S', '25');
+                      IDIMPFLNOTA, IDIMPLOGONF, IDIMPQTCOMBO, IDIMPRSUBSREST, IDIMPRTEF, IDIMPRVRTOTSUBS,
+                      IDIMPSALDOCUPOM, IDIMPTXSERV, IDPARIMPRLIMVDC, IDSALDEXTDEBCON, IDUMAVIANFCE, NRDIAFECHAFOLHA)
+VALUES ('0001', 'N', '2', 'N', 'N', 'N', 'N', 'N', 'N', 'N', 'S', 'N', 'N', 'S', 'N', 'N', 'S', '25');
 
 INSERT INTO WEBSERVICE (CDPAIS, IDAMBIENTE, IDSERVICO, SGESTADO, WSLINKQRCODENFC, WSSITEUFQRCODENFC) VALUES
   ('1058', '1', 'NFC', 'SP', 'https://www.nfce.fazenda.sp.gov.br/qrcode',
@@ -45,8 +47,10 @@ INSERT INTO WEBSERVICE (CDPAIS, IDAMBIENTE, IDSERVICO, SGESTADO, WSLINKQRCODENFC
 
 -- Shop, rooms and tables
 
-INSERT INTO LOJA (CDFILIAL, CDLOJA, CDPRODTAXASERV, IDIMPCNPJCLIE, IDIMPNSUCUP, IDIMPRCUPTEFRED, IDIMPRVIACONSTEF, NMLOJA)
-VALUES ('0001', '01', '9001', 'S', 'S', 'N', 'S', 'Salão principal');
+-- Orders are not split by seat (IDLUGARMESA, IDUTLCORTEPED) and no sale-label printer (DSENDEZEBRA).
+INSERT INTO LOJA (CDFILIAL, CDLOJA, CDPRODTAXASERV, IDIMPCNPJCLIE, IDIMPNSUCUP, IDIMPRCUPTEFRED, IDIMPRVIACONSTEF,
+                  IDLUGARMESA, IDUTLCORTEPED, NMLOJA)
+VALUES ('0001', '01', '9001', 'S', 'S', 'N', 'S', 'N', 'N', 'Salão principal');
 
 INSERT INTO SALA (CDFILIAL, CDSALA, NMSALA) VALUES
   ('0001', '01', 'Salão'),
@@ -97,40 +101,41 @@ INSERT INTO TURCAIXA (CDCAIXA, CDFILIAL, CDOPERADOR, DTABERCAIX) VALUES
   ('001', '0001', '0007', '2026-12-09 08:00:00'),
   ('002', '0001', '0008', '2026-12-09 11:00:00');
 
--- Products (CDARVPROD: group.subgroup.item) and the shop's service fee
+-- Products (CDARVPROD: group.subgroup.item) and the shop's service fee; IDPESAPROD 'S': sold by weight
 
-INSERT INTO PRODUTO (CDARVPROD, CDBARPRODUTO, CDPRODUTO, IDCOBTXSERV, NMPRODUTO, SGUNIDADE) VALUES
-  ('01.01.001', NULL, '1001', 'S', 'Bolinho de bacalhau (6 un.)', 'POR'),
-  ('01.01.002', NULL, '1002', 'S', 'Pastel de queijo (4 un.)', 'POR'),
-  ('01.01.003', NULL, '1003', 'S', 'Mandioca frita', 'POR'),
-  ('01.01.004', NULL, '1004', 'S', 'Calabresa acebolada', 'POR'),
-  ('01.02.001', NULL, '1101', 'S', 'Salada Caesar', 'UN'),
-  ('01.02.002', NULL, '1102', 'S', 'Salada caprese', 'UN'),
-  ('02.01.001', NULL, '2001', 'S', 'Picanha na chapa', 'UN'),
-  ('02.01.002', NULL, '2002', 'S', 'Filé à parmegiana', 'UN'),
-  ('02.01.003', NULL, '2003', 'S', 'Frango grelhado', 'UN'),
-  ('02.01.004', NULL, '2004', 'S', 'Feijoada completa', 'UN'),
-  ('02.01.005', NULL, '2005', 'S', 'Moqueca de peixe', 'UN'),
-  ('02.01.006', NULL, '2006', 'S', 'Risoto de cogumelos', 'UN'),
-  ('02.01.007', NULL, '2007', 'S', 'Hambúrguer da casa', 'UN'),
-  ('02.02.001', NULL, '2101', 'S', 'Arroz branco', 'POR'),
-  ('02.02.002', NULL, '2102', 'S', 'Farofa da casa', 'POR'),
-  ('02.02.003', NULL, '2103', 'S', 'Batata frita', 'POR'),
-  ('02.02.004', NULL, '2104', 'S', 'Feijão tropeiro', 'POR'),
-  ('03.01.001', NULL, '3001', 'S', 'Pudim de leite', 'UN'),
-  ('03.01.002', NULL, '3002', 'S', 'Petit gâteau', 'UN'),
-  ('03.01.003', NULL, '3003', 'S', 'Açaí na tigela', 'UN'),
-  ('04.01.001', '7894900011517', '4001', 'S', 'Refrigerante lata', 'UN'),
-  ('04.01.002', '7896065880014', '4002', 'S', 'Água mineral sem gás', 'UN'),
-  ('04.01.003', '7896065880021', '4003', 'S', 'Água mineral com gás', 'UN'),
-  ('04.01.004', NULL, '4004', 'S', 'Suco de laranja', 'UN'),
-  ('04.01.005', NULL, '4005', 'S', 'Suco de maracujá', 'UN'),
-  ('04.02.001', NULL, '4101', 'S', 'Caipirinha de limão', 'UN'),
-  ('04.02.002', NULL, '4102', 'S', 'Chope 300 ml', 'UN'),
-  ('04.02.003', '7891149103102', '4103', 'S', 'Cerveja long neck', 'UN'),
-  ('04.02.004', NULL, '4104', 'S', 'Taça de vinho tinto', 'UN'),
-  ('04.03.001', NULL, '4201', 'S', 'Café espresso', 'UN'),
-  ('09.01.001', NULL, '9001', 'N', 'Taxa de serviço', 'UN');
+INSERT INTO PRODUTO (CDARVPROD, CDBARPRODUTO, CDPRODUTO, IDCOBTXSERV, IDPESAPROD, NMPRODUTO, SGUNIDADE) VALUES
+  ('01.01.001', NULL, '1001', 'S', 'N', 'Bolinho de bacalhau (6 un.)', 'POR'),
+  ('01.01.002', NULL, '1002', 'S', 'N', 'Pastel de queijo (4 un.)', 'POR'),
+  ('01.01.003', NULL, '1003', 'S', 'N', 'Mandioca frita', 'POR'),
+  ('01.01.004', NULL, '1004', 'S', 'N', 'Calabresa acebolada', 'POR'),
+  ('01.02.001', NULL, '1101', 'S', 'N', 'Salada Caesar', 'UN'),
+  ('01.02.002', NULL, '1102', 'S', 'N', 'Salada caprese', 'UN'),
+  ('02.01.001', NULL, '2001', 'S', 'N', 'Picanha na chapa', 'UN'),
+  ('02.01.002', NULL, '2002', 'S', 'N', 'Filé à parmegiana', 'UN'),
+  ('02.01.003', NULL, '2003', 'S', 'N', 'Frango grelhado', 'UN'),
+  ('02.01.004', NULL, '2004', 'S', 'N', 'Feijoada completa', 'UN'),
+  ('02.01.005', NULL, '2005', 'S', 'N', 'Moqueca de peixe', 'UN'),
+  ('02.01.006', NULL, '2006', 'S', 'N', 'Risoto de cogumelos', 'UN'),
+  ('02.01.007', NULL, '2007', 'S', 'N', 'Hambúrguer da casa', 'UN'),
+  ('02.02.001', NULL, '2101', 'S', 'N', 'Arroz branco', 'POR'),
+  ('02.02.002', NULL, '2102', 'S', 'N', 'Farofa da casa', 'POR'),
+  ('02.02.003', NULL, '2103', 'S', 'N', 'Batata frita', 'POR'),
+  ('02.02.004', NULL, '2104', 'S', 'N', 'Feijão tropeiro', 'POR'),
+  ('02.03.001', NULL, '2201', 'S', 'S', 'Buffet por quilo', 'KG'),
+  ('03.01.001', NULL, '3001', 'S', 'N', 'Pudim de leite', 'UN'),
+  ('03.01.002', NULL, '3002', 'S', 'N', 'Petit gâteau', 'UN'),
+  ('03.01.003', NULL, '3003', 'S', 'N', 'Açaí na tigela', 'UN'),
+  ('04.01.001', '7894900011517', '4001', 'S', 'N', 'Refrigerante lata', 'UN'),
+  ('04.01.002', '7896065880014', '4002', 'S', 'N', 'Água mineral sem gás', 'UN'),
+  ('04.01.003', '7896065880021', '4003', 'S', 'N', 'Água mineral com gás', 'UN'),
+  ('04.01.004', NULL, '4004', 'S', 'N', 'Suco de laranja', 'UN'),
+  ('04.01.005', NULL, '4005', 'S', 'N', 'Suco de maracujá', 'UN'),
+  ('04.02.001', NULL, '4101', 'S', 'N', 'Caipirinha de limão', 'UN'),
+  ('04.02.002', NULL, '4102', 'S', 'N', 'Chope 300 ml', 'UN'),
+  ('04.02.003', '7891149103102', '4103', 'S', 'N', 'Cerveja long neck', 'UN'),
+  ('04.02.004', NULL, '4104', 'S', 'N', 'Taça de vinho tinto', 'UN'),
+  ('04.03.001', NULL, '4201', 'S', 'N', 'Café espresso', 'UN'),
+  ('09.01.001', NULL, '9001', 'N', 'N', 'Taxa de serviço', 'UN');
 
 -- Observations: group 01 preparation notes, group 02 extras that are products themselves.
 INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDPRODUTO, DSOCORR) VALUES
@@ -160,9 +165,12 @@ INSERT INTO TIPOSANGRIA (CDTPSANGRIA, NMTPSANGRIA) VALUES
 INSERT INTO VENDAREST (CDFILIAL, CDLOJA, CDVENDEDOR, DTHRABERMESA, DTHRFECHMESA, NRMESA, NRPESMESAVEN, NRVENDAREST)
 VALUES ('0001', '01', '0003', '2026-12-09 12:10:00', NULL, '12', 4, '0000000087');
 
-INSERT INTO COMANDAVEN (CDFILIAL, CDGRPOCOR, CDOCORR, DSCOMANDA, IDSTCOMANDA, NRCOMANDA, NRMESAJUNCAO, NRVENDAREST,
-                        VRCOMISVENDE, VRDESCOMANDA)
-VALUES ('0001', '01', '005', 'MESA 12', '1', '0012', NULL, '0000000087', 0, 0);
+INSERT INTO COMANDAVEN (CDFILIAL, CDGRPOCOR, CDLOJA, CDOCORR, DSCOMANDA, IDSTCOMANDA, NRCOMANDA, NRMESAJUNCAO,
+                        NRVENDAREST, VRCOMISVENDE, VRDESCOMANDA)
+VALUES ('0001', '01', '01', '005', 'MESA 12', '1', '0012', NULL, '0000000087', 0, 0);
+
+-- The side dish launched as an observation of the parmegiana is a product of its own (ACOMPANHA ARROZ).
+INSERT INTO OBSITCOMANDAVEN (CDFILIAL, CDGRPOCOR, CDOCORR, NRCOMANDA) VALUES ('0001', '02', '002', '0012');
 
 INSERT INTO ITCOMANDAVEN (CDFILIAL, CDPRODUTO, DTHRINCOMVEN, IDSTPRCOMVEN, NRCOMANDA, NRPRODCOMVEN, NRSEQPRODCOM,
                           NRVENDAREST, QTPRODCOMVEN, TXPRODCOMVEN, VRACRCOMVEN, VRDESCCOMVEN, VRPRECCOMVEN)
@@ -175,6 +183,15 @@ VALUES
   ('0001', '2002', '2026-12-09 12:25:00', '1', '0012', '000005', NULL, '0000000087', 1, 'ACOMPANHA ARROZ;', 0, 0,
    74.90),
   ('0001', '2103', '2026-12-09 12:25:00', '1', '0012', '000006', NULL, '0000000087', 0.5, NULL, 0, 0, 28.00);
+
+-- A delivery order from iFood: comanda 0031, to be delivered, expected at 13:30
+
+INSERT INTO VENDAREST (CDFILIAL, CDLOJA, CDVENDEDOR, DTHRABERMESA, DTHRFECHMESA, NRMESA, NRPESMESAVEN, NRVENDAREST)
+VALUES ('0001', '01', NULL, '2026-12-09 12:40:00', NULL, NULL, 1, '0000000091');
+
+INSERT INTO COMANDAVEN (CDFILIAL, CDGRPOCOR, CDLOJA, CDOCORR, DSCOMANDA, DSPREVENTREGA, IDORGCMDVENDA, IDRETBALLOJA,
+                        IDSTCOMANDA, NRCOMANDA, NRMESAJUNCAO, NRVENDAREST, VRCOMISVENDE, VRDESCOMANDA)
+VALUES ('0001', NULL, '01', NULL, 'DLV_4471', '13:30', 'DLV_IFO', 'N', '1', '0031', NULL, '0000000091', 0, 0);
 
 -- The closed sale: till 001, mesa 05, four items, 10% service fee, paid 120,00 on credit card and 59,19 by pix
 

@@ -138,7 +138,9 @@ typedef struct imp_host {
   int32_t (*it433td_aciona_guilhotina)(void* context, const char* port);
   int32_t (*it433td_fecha_porta)(void* context, const char* port);
   /* Online consumer services of the sibling package: args are the routine's parameters in order, result
-   * the variant array the caller created (its elements are filled). Return the routine's boolean. */
+   * the variant array the caller created, with empty elements for the host to fill. Return the routine's
+   * boolean. Each element the host filled is handed back to `release` (or freed with free() when `release`
+   * is NULL); the array itself belongs to the module. BuscaVenda's result follows the same rule. */
   int32_t (*extrato_cons_online)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
   int32_t (*extrato_cons_central)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
   int32_t (*movi_clie_central)(void* context, const imp_variant* args, int32_t count, imp_variant* result);
@@ -308,6 +310,59 @@ IMP_API void Cli_imp00000_TrdmImpressoras_cdsProdLojaAfterOpen(const imp_variant
 IMP_API void Cli_imp00000_TrdmImpressoras_cdsParamImpCupNFAfterOpen(const imp_variant* dataset);
 IMP_API void Cli_imp00000_TrdmImpressoras_cdsParametrosZelAuxAfterOpen(const imp_variant* dataset);
 IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendaBrutaCanAfterOpen(const imp_variant* dataset);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Print jobs                                                                                           */
+/*                                                                                                      */
+/* The dispatchers return once the job's thread is started; the job prints on that thread. Job threads  */
+/* take the job lock cs in the order in which they were started; Finalize and imp_wait_idle wait for    */
+/* them. A job array shorter than its layout is logged and refused.                                     */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* [0] boolean (not used), [1] job kind ("PEDIDO", "CUPOM", "VENDA_NFCe" ...), [2]..[5] Dados1..Dados4
+ * (data packets; for "PARCIALCONTA" Dados1 is a text), [6] a text for the fiscal printouts, and for
+ * "PEDIDO" an optional [7]: the order is a reprint (missing or not a boolean: false). At least 7 elements.
+ * Asks "IMPRIMIR CUPOM FISCAL?" first when the outlet wants it for "VENDA_NFCe" and "EXTRATO_SAT"; a no
+ * starts nothing. An order whose items have a second production printer starts a second job for them. */
+IMP_API void DisparaImpressaoNaoFiscal(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_DisparaImpressaoNaoFiscal(const imp_variant* items, int32_t count, imp_variant* result);
+/* Delivery orders: the same first 7 elements; Dados1 holds the order pads (NRCOMANDA, NRVENDAREST), whose
+ * sales come from the host's busca_venda. "PEDIDO_PUXA" prints them. */
+IMP_API void DisparaImpNaoFiscalDlv(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_DisparaImpNaoFiscalDlv(const imp_variant* items, int32_t count, imp_variant* result);
+/* Cancelled items: 18 elements: [0] boolean (not used), [1]..[7] texts T1..T7 (T1 the printer model),
+ * [8] the packet of the cancelled items, [9]..[15] texts T9..T15, [16] and [17] not used. */
+IMP_API void DisparaImprimeCancProduto(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_DisparaImprimeCancProduto(const imp_variant* items, int32_t count, imp_variant* result);
+/* Appends element [0] to the monthly print log (Dados\ImpNaoFiscal\LogImpressoraNFiscal<mmyy>.txt). */
+IMP_API void LogImpNFiscal(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_LogImpNFiscal(const imp_variant* items, int32_t count, imp_variant* result);
+
+/* Job thread classes. Create starts the thread with the job (the first parameter is not used);
+ * boImprCupom and boReimpressaoPedido stay as the host set them. Execute runs the same job on the
+ * caller's thread and returns when it is done. */
+IMP_API void Cli_imp00000_TImpressaoNaoFiscalThread_Create(int32_t unused, const char* kind, const imp_variant* dados1,
+                                                           const imp_variant* dados2, const imp_variant* dados3,
+                                                           const imp_variant* dados4, const char* texto);
+IMP_API void Cli_imp00000_TImpNaoFiscalDlvThread_Create(int32_t unused, const char* kind, const imp_variant* dados1,
+                                                        const imp_variant* dados2, const imp_variant* dados3,
+                                                        const imp_variant* dados4, const char* texto);
+IMP_API void Cli_imp00000_TImpCancelamentoThread_Create(int32_t unused, const char* t1, const char* t2, const char* t3,
+                                                        const char* t4, const char* t5, const char* t6, const char* t7,
+                                                        const imp_variant* dados, const char* t9, const char* t10,
+                                                        const char* t11, const char* t12, const char* t13,
+                                                        const char* t14, const char* t15);
+IMP_API void Cli_imp00000_onImpressaoNaoFiscal_Execute(int32_t unused, const char* kind, const imp_variant* dados1,
+                                                       const imp_variant* dados2, const imp_variant* dados3,
+                                                       const imp_variant* dados4, const char* texto);
+IMP_API void Cli_imp00000_onImpNaoFiscalDlv_Execute(int32_t unused, const char* kind, const imp_variant* dados1,
+                                                    const imp_variant* dados2, const imp_variant* dados3,
+                                                    const imp_variant* dados4, const char* texto);
+IMP_API void Cli_imp00000_OnImpCancelamento_Execute(int32_t unused, const char* t1, const char* t2, const char* t3,
+                                                    const char* t4, const char* t5, const char* t6, const char* t7,
+                                                    const imp_variant* dados, const char* t9, const char* t10,
+                                                    const char* t11, const char* t12, const char* t13, const char* t14,
+                                                    const char* t15);
 
 #ifdef __cplusplus
 }

@@ -36,6 +36,20 @@ double Parameters::AsFloat(std::string_view field) const {
 bool Parameters::AsBoolean(std::string_view field) const {
   return AsVariant(field).to_bool();
 }
+bool Parameters::AsFlag(std::string_view field) const {
+  Variant v = AsVariant(field);
+  if (v.type() == Variant::Type::Text) {
+    const std::string& t = v.text();
+    if (t == "S" || t == "s") return true;
+    if (t == "N" || t == "n" || t.empty()) return false;
+  }
+  try {
+    return v.to_bool();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 double Parameters::AsDateTime(std::string_view field) const {
   return AsVariant(field).to_date_time();
 }

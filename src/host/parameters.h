@@ -26,6 +26,8 @@ class Parameters {
   double AsFloat(std::string_view field) const;
   bool AsBoolean(std::string_view field) const;
   double AsDateTime(std::string_view field) const;
+  // A switch that may come as a boolean or as a text: true for true, "S", "True" or a non-zero number.
+  bool AsFlag(std::string_view field) const;
   ClientDataSet& dataset() { return *ds_; }
 
  private:

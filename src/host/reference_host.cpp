@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/cp1252.h"
+#include "platform/database.h"
 #include "platform/error.h"
 #include "platform/hostdir.h"
 
@@ -245,6 +246,43 @@ bool Mensagem(std::string_view, std::string_view defaultButton) {
   std::string b(defaultButton);
   for (auto& c : b) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return b == "S" || b == "SIM" || b == "Y" || b == "YES" || b == "1" || b == "6";
+}
+
+VariantArray BuscaVenda(const VariantArray& args) {
+  if (args.size() < 3) throw Error("BuscaVenda: são necessários filial, comanda e número da venda"_cp);
+  // The items of one bill with what the delivery order prints of each; the table and waiter come from the
+  // open table, the names from the product list.
+  static const char* const kSql =
+      "SELECT VR.NRMESA, CV.NRCOMANDA, CV.DSCOMANDA, VR.CDVENDEDOR, PR.CDARVPROD, PR.NMPRODUTO, "
+      "NULL AS CDPRODPROMOCAO, NULL AS NRSEQ, IT.VRPRECCOMVEN, NULL AS NMCONSVEND, IT.VRDESCCOMVEN, IT.CDPRODUTO, "
+      "IT.TXPRODCOMVEN, IT.QTPRODCOMVEN "
+      "FROM ITCOMANDAVEN IT "
+      "INNER JOIN COMANDAVEN CV ON CV.CDFILIAL = IT.CDFILIAL AND CV.NRVENDAREST = IT.NRVENDAREST "
+      "AND CV.NRCOMANDA = IT.NRCOMANDA "
+      "LEFT JOIN VENDAREST VR ON VR.CDFILIAL = IT.CDFILIAL AND VR.NRVENDAREST = IT.NRVENDAREST "
+      "LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO "
+      "WHERE IT.CDFILIAL = :P_CDFILIAL AND IT.NRCOMANDA = :P_NRCOMANDA AND IT.NRVENDAREST = :P_NRVENDAREST "
+      "ORDER BY IT.NRPRODCOMVEN";
+  auto connection = db::connect(host::GetStringConexZel(""));
+  db::ResultSet rs = connection->query(kSql, {{"P_CDFILIAL", Variant(args[0].to_text())},
+                                              {"P_NRCOMANDA", Variant(args[1].to_text())},
+                                              {"P_NRVENDAREST", Variant(args[2].to_text())}});
+  struct Column {
+    const char* name;
+    FieldType type;
+    int size;
+  };
+  static const Column kColumns[] = {{"NRMESA", FieldType::String, 4},          {"NRCOMANDA", FieldType::String, 10},
+                                    {"DSCOMANDA", FieldType::String, 50},      {"CDVENDEDOR", FieldType::String, 4},
+                                    {"CDARVPROD", FieldType::String, 20},      {"NMPRODUTO", FieldType::String, 50},
+                                    {"CDPRODPROMOCAO", FieldType::String, 10}, {"NRSEQ", FieldType::String, 3},
+                                    {"VRPRECCOMVEN", FieldType::Float, 0},     {"NMCONSVEND", FieldType::String, 50},
+                                    {"VRDESCCOMVEN", FieldType::Float, 0},     {"CDPRODUTO", FieldType::String, 15},
+                                    {"TXPRODCOMVEN", FieldType::String, 2000}, {"QTPRODCOMVEN", FieldType::Float, 0}};
+  for (const Column& c : kColumns) rs.declare(c.name, c.type, c.size);
+  VariantArray result(10);
+  result[0] = Variant::bytes(rs.packet());
+  return result;
 }
 
 std::string NextNumber(std::string_view series, std::string_view key1, std::string_view key2, int64_t wrap_after) {

@@ -16,6 +16,9 @@ PrinterProperties PropriedadesImpNF(std::string_view model);
 PrinterProperties BuiltinProperties(std::string_view model);
 std::string GetStringConexZel(std::string_view system);
 bool Mensagem(std::string_view text, std::string_view defaultButton);
+// BuscaVenda from the host database: args (outlet, bill number, sale number); element 0 of the 10-element
+// result is the packet of the bill's items (no rows when there is no such bill).
+VariantArray BuscaVenda(const VariantArray& args);
 
 // Sequence numbers kept in imphost-sequences.db in the host folder.
 std::string NextNumber(std::string_view series, std::string_view key1, std::string_view key2, int64_t wrap_after);

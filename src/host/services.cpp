@@ -57,24 +57,38 @@ std::string z(std::string_view s) {
   throw Error(std::string(service) + ": serviço não disponível neste host"_cp);
 }
 
-bool array_service(int32_t (*fn)(void*, const imp_variant*, int32_t, imp_variant*), void* ctx, const VariantArray& args,
+// The result array holds empty elements that the host fills; each element it wrote goes back to the host's
+// `release` (or is freed with free() when the host sets none); the array itself is the module's.
+bool array_service(const std::shared_ptr<const imp_host>& t,
+                   int32_t (*fn)(void*, const imp_variant*, int32_t, imp_variant*), const VariantArray& args,
                    VariantArray& result) {
   imp_variant in{};
   abi::to_abi(Variant::array(args), &in);
+  std::vector<imp_variant> elements(result.size());
+  for (auto& e : elements) std::memset(&e, 0, sizeof e);
   imp_variant out{};
-  abi::to_abi(Variant::array(result), &out);
+  out.type = IMP_VT_ARRAY;
+  out.v.array.items = elements.data();
+  out.v.array.count = static_cast<int32_t>(elements.size());
+  auto release = IMP_MEMBER(t, release);
+  auto give_back = [&] {
+    abi::clear(&in);
+    for (auto& e : elements) {
+      if (release)
+        release(t->context, &e);
+      else
+        abi::clear(&e);
+    }
+  };
   int32_t ok = 0;
   try {
-    ok = fn(ctx, in.v.array.items, in.v.array.count, &out);
-    Variant back = abi::from_abi(out);
-    if (back.type() == Variant::Type::Array) result = back.items();
+    ok = fn(t->context, in.v.array.items, in.v.array.count, &out);
+    for (std::size_t i = 0; i < elements.size(); ++i) result[i] = abi::from_abi(elements[i]);
   } catch (...) {
-    abi::clear(&in);
-    abi::clear(&out);
+    give_back();
     throw;
   }
-  abi::clear(&in);
-  abi::clear(&out);
+  give_back();
   return ok != 0;
 }
 
@@ -211,10 +225,10 @@ VariantArray BuscaVenda(const VariantArray& args) {
   auto t = table();
   VariantArray result(10);
   if (auto fn = IMP_MEMBER(t, busca_venda)) {
-    if (!array_service(fn, t->context, args, result)) failed("busca_venda");
+    if (!array_service(t, fn, args, result)) failed("busca_venda");
     return result;
   }
-  unavailable("BuscaVenda");
+  return reference::BuscaVenda(args);
 }
 
 #define IMP_IT433TD(Name, member_name, ...)                                       \
@@ -243,11 +257,11 @@ int32_t FechaPorta_IT433TD(std::string_view port) {
   IMP_IT433TD("FechaPorta_IT433TD", it433td_fecha_porta, z(port).c_str());
 }
 
-#define IMP_CONSUMER(Name, member_name)                                                           \
-  bool Name(const VariantArray& args, VariantArray& result) {                                     \
-    auto t = table();                                                                             \
-    if (auto fn = IMP_MEMBER(t, member_name)) return array_service(fn, t->context, args, result); \
-    unavailable(#Name);                                                                           \
+#define IMP_CONSUMER(Name, member_name)                                                  \
+  bool Name(const VariantArray& args, VariantArray& result) {                            \
+    auto t = table();                                                                    \
+    if (auto fn = IMP_MEMBER(t, member_name)) return array_service(t, fn, args, result); \
+    unavailable(#Name);                                                                  \
   }
 IMP_CONSUMER(ExtratoConsOnline, extrato_cons_online)
 IMP_CONSUMER(ExtratoConsCentral, extrato_cons_central)

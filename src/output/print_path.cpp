@@ -58,7 +58,13 @@ bool contains(std::string_view s, std::string_view part) {
 // redirected to a network share for the rest of the process.
 std::mutex g_mutex;
 std::string g_cPorta;
-std::map<std::string, std::string> g_redirected;  // port -> share
+std::map<std::string, std::string> g_redirected;  // upper-cased port -> share
+
+std::string upper(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
 
 std::string direct_port() {
   std::lock_guard lk(g_mutex);
@@ -69,7 +75,7 @@ std::string direct_port() {
 void write_port(const std::string& port, std::string_view bytes) {
   {
     std::lock_guard lk(g_mutex);
-    if (auto it = g_redirected.find(port); it != g_redirected.end())
+    if (auto it = g_redirected.find(upper(port)); it != g_redirected.end())
       throw Error("Porta " + port + " mapeada para \\\\" + it->second +
                   ": envio ao compartilhamento não disponível nesta instalação"_cp);
   }
@@ -191,7 +197,7 @@ int ResetImpressora(std::string_view model, std::string_view port) {
     write_port(std::string(port), "\x1b@");
     return 1;
   } catch (const std::exception& e) {
-    Log(std::string("ResetImpressora_") + e.what());
+    Log(std::string("ResetImpressora_Erro: ") + e.what());
     return 0;
   }
 }
@@ -227,7 +233,7 @@ bool DoPortMapping(std::string_view model, std::string_view port) {
   Log("/C NET USE " + cdPorta + " \\\\" + endereco + " /PERSISTENT:YES");
   {
     std::lock_guard lk(g_mutex);
-    g_redirected[cdPorta] = endereco;
+    g_redirected[upper(cdPorta)] = endereco;
   }
   clock::pause_ms(1000);
   Log("Mapeaemento realizado");
@@ -378,7 +384,7 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
       StartBitMap(model);
       EnsureDataModule().TrimAppMemorySize();
       auto params = host::Parameters::Load();
-      if (!params.IsEmpty()) globals::boSistemaZelSat.store(params.AsVariant("SISTEMAZELSAT").to_bool());
+      if (!params.IsEmpty()) globals::boSistemaZelSat.store(params.AsFlag("SISTEMAZELSAT"));
       std::string doc = RemoveAcentos(text);
       int code = code_of(model);
       if (!starts_with(port, "LPT")) {
@@ -416,9 +422,10 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
   }
   Log("FIM ImprimePadrao_" + sPort + "_" + sModel);
   Log("");
-  if (lock.owns_lock()) lock.unlock();
+  // The data module goes while the lock is still held, so no job that waits for it finds it half freed.
   if (!globals::boPulaFree.load()) FreeDataModule();
   globals::boPulaFree.store(false);
+  if (lock.owns_lock()) lock.unlock();
   return result;
 }
 

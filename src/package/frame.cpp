@@ -15,9 +15,10 @@ namespace {
 
 std::mutex g_mutex;
 std::condition_variable g_idle;
-int g_calls = 0;  // entry-point calls in progress
-int g_jobs = 0;   // job threads running
-bool g_closing = false;
+int g_calls = 0;            // entry-point calls in progress
+int g_jobs = 0;             // job threads running
+bool g_closing = false;     // the last unload refuses new calls
+bool g_finalizing = false;  // ... and is waiting for running ones before it frees cs
 int g_cli_imp00000 = 0, g_cli_imp00400 = 0, g_pkg_imp00000 = 0;  // per-unit load counters
 
 bool loaded_locked() {
@@ -27,7 +28,8 @@ bool loaded_locked() {
 }  // namespace
 
 void cli_imp00000_initialization() {
-  std::lock_guard lk(g_mutex);
+  std::unique_lock lk(g_mutex);
+  g_idle.wait(lk, [] { return !g_finalizing; });  // a load during the last unload waits for it to finish
   if (g_cli_imp00000++ != 0) return;
   // The main unit creates the job lock and nothing else: the data module and the makers' libraries are
   // created when first needed.
@@ -40,11 +42,13 @@ void cli_imp00000_finalization() {
   if (g_cli_imp00000 == 0 || --g_cli_imp00000 != 0) return;
   // Last unload: refuse new calls, let the running ones and every job thread finish, then free `cs`.
   g_closing = true;
+  g_finalizing = true;
   g_idle.wait(lk, [] { return g_calls == 0 && g_jobs == 0; });
   delete globals::cs.exchange(nullptr);
-  lk.unlock();
   // The Spanish number-word tables are constants here: nothing to release.
   globals::clear_at_unload();
+  g_finalizing = false;
+  g_idle.notify_all();
 }
 
 void cli_imp00400_initialization() {

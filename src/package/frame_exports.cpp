@@ -42,16 +42,28 @@ IMP_API void Cli_imp00000_Finalization(void) {
   }
 }
 IMP_API void Cli_imp00400_initialization(void) {
-  package::cli_imp00400_initialization();
+  try {
+    package::cli_imp00400_initialization();
+  } catch (...) {
+  }
 }
 IMP_API void Cli_imp00400_Finalization(void) {
-  package::cli_imp00400_finalization();
+  try {
+    package::cli_imp00400_finalization();
+  } catch (...) {
+  }
 }
 IMP_API void Pkg_imp00000_initialization(void) {
-  package::pkg_imp00000_initialization();
+  try {
+    package::pkg_imp00000_initialization();
+  } catch (...) {
+  }
 }
 IMP_API void Pkg_imp00000_Finalization(void) {
-  package::pkg_imp00000_finalization();
+  try {
+    package::pkg_imp00000_finalization();
+  } catch (...) {
+  }
 }
 
 IMP_API char* GetPackageInfoTable(void) {

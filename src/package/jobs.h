@@ -21,8 +21,11 @@ struct NaoFiscalJob {
   std::string kind;  // "PEDIDO", "CUPOM", "VENDA_NFCe" ...
   Variant dados1, dados2, dados3, dados4;
   std::string texto;  // handed to the fiscal document routines
-  bool imprCupom = false;            // the user confirmed the fiscal printout
-  std::optional<bool> reimpressao;   // order jobs only: the order is a reprint
+  // The caller's flags, written into the globals by the thread under `cs`; unset leaves the global alone.
+  std::optional<bool> imprCupom;    // the user confirmed the fiscal printout
+  std::optional<bool> reimpressao;  // order jobs only: the order is a reprint
+  // Order jobs only: this job prints the rows that have a second production printer, re-addressed to it.
+  bool secondPrinterRun = false;
 };
 
 // The job of TImpCancelamentoThread: texts T1..T7 and T9..T15 (index 0 and 8 unused) and the packet of the

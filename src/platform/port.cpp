@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -14,6 +15,7 @@
 
 #include "platform/cp1252.h"
 #include "platform/error.h"
+#include "platform/hostdir.h"
 
 namespace imp::port {
 namespace {
@@ -54,12 +56,27 @@ class NoSigpipe {
   sigset_t old_;
 };
 
+bool below_host_folder(const std::filesystem::path& device) {
+  auto root = std::filesystem::weakly_canonical(hostdir::root());
+  auto target = std::filesystem::weakly_canonical(std::filesystem::absolute(device));
+  auto r = root.begin(), t = target.begin();
+  for (; r != root.end(); ++r, ++t)
+    if (t == target.end() || *r != *t) return false;
+  return true;
+}
+
 int open_port(std::string_view port, const std::filesystem::path& device) {
   int flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   struct stat st {};
   bool exists = ::stat(device.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) fail(port, device, "não é um dispositivo nem um arquivo"_cp, 0);
-  if (!exists || S_ISREG(st.st_mode)) flags |= O_APPEND | O_CREAT;  // a capture file collects every write
+  // A capture file collects every write; it may be created only below the host folder, so a missing
+  // device (/dev/lp0 of an unplugged printer) is an error and never becomes a file.
+  if (exists && S_ISREG(st.st_mode)) flags |= O_APPEND;
+  if (!exists) {
+    if (!below_host_folder(device)) fail(port, device, "impressora não conectada"_cp, ENOENT);
+    flags |= O_APPEND | O_CREAT;
+  }
   int fd = ::open(device.c_str(), flags, 0644);
   if (fd < 0) fail(port, device, "não foi possível abrir"_cp, errno);
   return fd;
@@ -111,6 +128,7 @@ void write(const PortMap& map, std::string_view port, std::string_view bytes) {
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
+      if (::isatty(fd)) ::tcflush(fd, TCOFLUSH);  // a stalled serial line must not hold close() for long
       ::close(fd);
       fail(port, device, "tempo esgotado na escrita (impressora não responde)"_cp, 0);
     }

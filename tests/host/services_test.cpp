@@ -174,6 +174,33 @@ int32_t fake_fail(void*, const char*, double, imp_variant*) {
   return 0;
 }
 
+int32_t fake_busca_venda(void* ctx, const imp_variant* args, int32_t count, imp_variant* result) {
+  static char packet[] = R"({"fields": [], "rows": []})";
+  if (count != 3 || args[1].type != IMP_VT_TEXT || result->v.array.count != 10) return 0;
+  static_cast<FakeHost*>(ctx)->asked = std::string(args[1].v.text.ptr, args[1].v.text.len);
+  imp_variant& first = result->v.array.items[0];
+  first.type = IMP_VT_BYTES;
+  first.v.bytes.ptr = reinterpret_cast<uint8_t*>(packet);
+  first.v.bytes.len = static_cast<int32_t>(sizeof packet - 1);
+  return 1;
+}
+
+TEST_F(ReferenceHost, ArrayServicesHandEveryElementBackToTheHost) {
+  FakeHost fake;
+  imp_host h{};
+  h.size = sizeof h;
+  h.context = &fake;
+  h.release = fake_release;
+  h.busca_venda = fake_busca_venda;
+  host::install(&h);
+  auto result = host::BuscaVenda({Variant("0001"), Variant("0012"), Variant("0000000087")});
+  EXPECT_EQ(fake.asked, "0012");
+  ASSERT_EQ(result.size(), 10u);
+  EXPECT_EQ(result[0].type(), Variant::Type::Bytes);
+  EXPECT_TRUE(result[1].is_empty());
+  EXPECT_EQ(fake.releases, 10) << "each element goes back to the host, which owns what it wrote";
+}
+
 TEST_F(ReferenceHost, InstalledMembersWinAndNullMembersFallBack) {
   FakeHost fake;
   imp_host h{};

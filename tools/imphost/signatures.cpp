@@ -52,6 +52,17 @@ std::vector<Signature> build_table() {
   add_job_array(t, "DisparaImpNaoFiscalDlv", "Cli_imp00000_DisparaImpNaoFiscalDlv");
   add_job_array(t, "DisparaImprimeCancProduto", "Cli_imp00000_DisparaImprimeCancProduto");
   add_job_array(t, "LogImpNFiscal", "Cli_imp00000_LogImpNFiscal");
+
+  // The job thread classes: Create starts the job's thread, Execute runs the job on the caller's thread.
+  const std::vector<Param> nao_fiscal = {Bool, Text, Variant, Variant, Variant, Variant, Text};
+  const std::vector<Param> cancelamento = {Bool,    Text, Text, Text, Text, Text, Text, Text,
+                                           Variant, Text, Text, Text, Text, Text, Text, Text};
+  t.push_back({"Cli_imp00000_TImpressaoNaoFiscalThread_Create", nao_fiscal, R::None});
+  t.push_back({"Cli_imp00000_TImpNaoFiscalDlvThread_Create", nao_fiscal, R::None});
+  t.push_back({"Cli_imp00000_TImpCancelamentoThread_Create", cancelamento, R::None});
+  t.push_back({"Cli_imp00000_onImpressaoNaoFiscal_Execute", nao_fiscal, R::None});
+  t.push_back({"Cli_imp00000_onImpNaoFiscalDlv_Execute", nao_fiscal, R::None});
+  t.push_back({"Cli_imp00000_OnImpCancelamento_Execute", cancelamento, R::None});
   add_job_array(t, "FechaCaixa_Reducaoz", "Cli_imp00000_FechaCaixa_Reducaoz");
   add_job_array(t, "setCupomCancelado", "Cli_imp00000_setCupomCancelado");
   add_job_array(t, "Comp_DebitoCons_Bematech_NaoFiscal", "Cli_imp00000_Comp_DebitoCons_Bematech_NaoFiscal");
