@@ -1,6 +1,7 @@
 // Exported package frame, host installation and access to the globals by name.
 #include "host/services.h"
 #include "imp00000.h"
+#include "module/data_module.h"
 #include "module/globals.h"
 #include "package/frame.h"
 #include "platform/abi_variant.h"
@@ -83,6 +84,13 @@ IMP_API void imp_set_host(const imp_host* host) {
 
 IMP_API void imp_set_host_dir(const char* path_utf8) {
   try {
+    // A new host folder may name another database: the data module starts afresh there.
+    if (std::recursive_mutex* cs = globals::cs.load()) {
+      std::lock_guard lock(*cs);
+      FreeDataModule();
+    } else {
+      FreeDataModule();
+    }
     hostdir::set(path_utf8 ? path_utf8 : "");
     host::refresh_format();
   } catch (...) {

@@ -60,9 +60,12 @@ std::optional<fs::path> latest_module_log(const fs::path& host_dir) {
 }
 
 void copy_config(const DemoOptions& o) {
-  const fs::path source = o.examples_dir / "demo-host" / "imphost.json";
-  if (!fs::is_regular_file(source)) throw std::runtime_error("no demo configuration at " + source.string());
-  fs::copy_file(source, o.host_dir / "imphost.json", fs::copy_options::overwrite_existing);
+  // The demo host folder is a copy of examples/demo-host: imphost.json and the till's local files
+  // (Dados\Cadastros\cdsMapeamento.cds ...), replacing what an earlier run left.
+  const fs::path source = o.examples_dir / "demo-host";
+  if (!fs::is_regular_file(source / "imphost.json"))
+    throw std::runtime_error("missing " + (source / "imphost.json").string());
+  fs::copy(source, o.host_dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 std::string read_text(const fs::path& p) {
