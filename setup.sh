@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs imp00000 on a Debian machine.
 #   ./setup.sh demo   installs what is missing, builds, and prints the example jobs end to end with previews
-#   ./setup.sh test   installs what is missing, builds, and runs the test suite, plain and under
-#                     AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./setup.sh test   installs what is missing, builds, and runs the test suite plainly, under
+#                     AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -47,6 +47,8 @@ case "${1:-}" in
     run_tests build
     build build-asan -DCMAKE_BUILD_TYPE=Debug -DIMP_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    build build-tsan -DCMAKE_BUILD_TYPE=Debug -DIMP_TSAN=ON
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_tests build-tsan
     ;;
   *)
     echo "usage: $0 demo|test" >&2
