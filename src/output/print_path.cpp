@@ -161,11 +161,13 @@ int IniciaPorta(std::string_view port) {
   return 1;
 }
 
-int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold) {
-  (void)letterType, (void)italic, (void)underline, (void)expanded, (void)bold;  // not used on the port
+namespace {
+// Formata for a known model: the print paths pass the model of the ticket they print, so the prefix never
+// depends on whichever model a previous job recorded.
+int formata_model(std::string_view model, std::string_view text) {
   try {
-    if (globals::stTipoImpressora == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
-    int code = code_of(globals::stTipoImpressora.get());
+    if (model == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
+    int code = code_of(model);
     std::string bytes = one_of(code, {18, 53, 54}) ? std::string() : std::string("\x1b\x0f\x12");
     bytes.append(text);
     write_port(direct_port(), bytes);
@@ -174,6 +176,12 @@ int Formata(std::string_view text, int letterType, int italic, int underline, in
     Log(std::string("Formata_") + e.what());
     return 0;
   }
+}
+}  // namespace
+
+int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold) {
+  (void)letterType, (void)italic, (void)underline, (void)expanded, (void)bold;  // not used on the port
+  return formata_model(globals::stTipoImpressora.get(), text);
 }
 
 int EnviaComando(std::string_view command) {
@@ -352,14 +360,14 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
   if (code == 1) doc += lf;
   int formatted;
   if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54})) {
-    formatted = Formata(doc + "\r\n\r\n", 2, 0, 0, 0, 0);
+    formatted = formata_model(model, doc + "\r\n\r\n");
   } else if (code == 14 || code == 35) {
-    formatted = Formata(doc + "\r\n\r\n", 3, 0, 1, 0, 0);
+    formatted = formata_model(model, doc + "\r\n\r\n");
   } else if (code == 34) {
     ResetImpressora(model, port);
-    formatted = Formata(doc + "\n\n\n", 2, 0, 0, 0, 0);
+    formatted = formata_model(model, doc + "\n\n\n");
   } else {
-    formatted = Formata(doc, 3, 0, 0, 0, 0);
+    formatted = formata_model(model, doc);
   }
   ResetImpressora(model, port);
   bool sent = formatted >= 1;
@@ -399,11 +407,11 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
           if (IniciaPorta(port) >= 1) {
             int formatted;
             if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54}))
-              formatted = Formata(doc, 2, 0, 0, 0, 0);
+              formatted = formata_model(model, doc);
             else if (code == 14 || code == 35)
-              formatted = Formata(doc + Replicate(props.lineFeed, 6), 3, 0, 1, 0, 0);
+              formatted = formata_model(model, doc + Replicate(props.lineFeed, 6));
             else
-              formatted = Formata(doc, 3, 0, 0, 0, 0);
+              formatted = formata_model(model, doc);
             Log("Formata: " + std::to_string(formatted));
             ResetImpressora(model, port);
             if (formatted >= 1) {

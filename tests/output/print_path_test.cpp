@@ -82,19 +82,19 @@ TEST_F(PrintPath, LegacyRouteBytesPerModel) {
     const char* noExtraFeed;
     std::string want;
   } cases[] = {
-      {"13", "N", R + P + "T|" + CRLF2 + R + "<C>"},        // text, one feed, two line ends
-      {"13", "S", R + P + "T" + CRLF2 + R + "<C>"},         // no extra feed
-      {"14", "N", R + P + "T|" + CRLF2 + R + "<C>"},        // the Epson letter type does not reach the port
-      {"18", "N", R + "T|" + CRLF2 + R + "<C>"},            // no ESC SI DC2 for 18, 53 and 54
-      {"53", "N", R + "T|" + CRLF2 + R + "<C>"},            //
-      {"10", "N", R + P + "T|" + CRLF2 + R},                // no closing command for model 10
-      {"34", "N", R + R + P + "T|\n\n\n" + R + "<C>"},      // reset again and three LF
-      {"1", "N", R + P + "T||" + R + "<C>"},                // model 1 feeds once more, no line ends
-      {"4", "N", R + P + "T|" + R + "<C>"},                 // any other model: the text as it is
+      {"13", "N", R + P + "T|" + CRLF2 + R + "<C>"},    // text, one feed, two line ends
+      {"13", "S", R + P + "T" + CRLF2 + R + "<C>"},     // no extra feed
+      {"14", "N", R + P + "T|" + CRLF2 + R + "<C>"},    // the Epson letter type does not reach the port
+      {"18", "N", R + "T|" + CRLF2 + R + "<C>"},        // no ESC SI DC2 for 18, 53 and 54
+      {"53", "N", R + "T|" + CRLF2 + R + "<C>"},        //
+      {"10", "N", R + P + "T|" + CRLF2 + R},            // no closing command for model 10
+      {"34", "N", R + R + P + "T|\n\n\n" + R + "<C>"},  // reset again and three LF
+      {"1", "N", R + P + "T||" + R + "<C>"},            // model 1 feeds once more, no line ends
+      {"4", "N", R + P + "T|" + R + "<C>"},             // any other model: the text as it is
   };
   for (const auto& c : cases) {
     std::filesystem::remove(dir.path() / "printers" / "LPT1.prn");
-    globals::stTipoImpressora = c.model;  // recorded by the printer choice before every ticket
+    globals::stTipoImpressora = "18";  // another job's model: the ticket's own model decides the prefix
     EXPECT_TRUE(Envia_Dados_Impressora(c.model, "LPT1", "T", "|", "<C>", c.noExtraFeed, "")) << c.model;
     EXPECT_EQ(printed("LPT1"), c.want) << "model " << c.model << " " << c.noExtraFeed;
   }
@@ -194,7 +194,9 @@ TEST_F(PrintPath, ImprimePadraoReleasesTheLockAndTheDataModuleOnEveryPath) {
   globals::stTipoImpressora = "13";
   EXPECT_TRUE(ImprimePadrao("LPT1", "13", "Conta"));
   // the legacy route: reset, the text as formatted, reset, the model's closing command
-  EXPECT_EQ(printed("LPT1"), "\x1b@\x1b\x0f\x12" "Conta\x1b@\x1bm");
+  EXPECT_EQ(printed("LPT1"),
+            "\x1b@\x1b\x0f\x12"
+            "Conta\x1b@\x1bm");
   EXPECT_NE(log().find("INICIO ImprimePadrao_LPT1_13_Bematech_MP-4200_MP-4200_ADV\n"), std::string::npos);
   EXPECT_NE(log().find("PropiedadesImpNF\n"), std::string::npos);
   EXPECT_NE(log().find("Formata: 1\n"), std::string::npos);
