@@ -96,7 +96,7 @@ Query parse(std::string_view name, std::string_view file) {
       }
     }
     if (!section) {
-      if (!t.empty()) fail("texto fora de uma seção (-- mssql, -- oracle, -- sqlite)");
+      if (!t.empty()) fail("texto fora de uma seção (-- mssql, -- oracle, -- sqlite)"_cp);
       continue;
     }
     if (!section->empty()) section->push_back('\n');
@@ -128,7 +128,7 @@ db::ResultSet run(db::Connection& connection, const Query& query, const db::Para
   for (const auto& want : query.params) {
     bool given = false;
     for (const auto& p : params) given = given || upper(p.name) == upper(want);
-    if (!given) throw Error("Consulta " + query.name + ": parâmetro " + want + " sem valor"_cp);
+    if (!given) throw Error("Consulta " + query.name + ": parâmetro "_cp + want + " sem valor");
   }
   db::ResultSet rs = connection.query(query.text(connection.dialect()), params);
   for (const auto& f : query.fields) rs.declare(f.name, f.type, f.size);

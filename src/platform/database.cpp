@@ -167,13 +167,13 @@ class SqliteConnection : public Connection {
     try {
       // Read-only and never created: a missing database is an error, not a new empty one.
       int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-      if (rc != SQLITE_OK) fail("não foi possível abrir o banco de dados");
+      if (rc != SQLITE_OK) fail("não foi possível abrir o banco de dados"_cp);
       sqlite3_busy_timeout(db_, 5000);
       sqlite3_create_function(db_, "TRUNCDEC", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, truncdec, nullptr,
                               nullptr);
       // Touch the schema now, so a file that is not a database fails here and not halfway through a job.
       if (sqlite3_exec(db_, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail("banco de dados inválido");
+        fail("banco de dados inválido"_cp);
     } catch (...) {
       sqlite3_close(db_);  // the destructor does not run for a half-built connection
       db_ = nullptr;
@@ -297,7 +297,7 @@ std::unique_ptr<Connection> connect(std::string_view connection_string) {
   auto [scheme, target] = split_scheme(connection_string);
   Dialect d = DialectOf(connection_string);
   if (d == Dialect::SQLite) return std::make_unique<SqliteConnection>(target);
-  throw Error(std::string("Conexão ") + DialectName(d) + " não disponível nesta instalação (somente sqlite:): "_cp +
+  throw Error("Conexão "_cp + DialectName(d) + " não disponível nesta instalação (somente sqlite:): "_cp +
               std::string(connection_string));
 }
 

@@ -47,17 +47,17 @@ std::filesystem::path store_path() {
 Json load(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return Json::object();
-  if (!std::filesystem::is_regular_file(path, ec)) throw Error("Registro inválido: " + path.string());
+  if (!std::filesystem::is_regular_file(path, ec)) throw Error("Registro inválido: "_cp + path.string());
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error("Registro: não foi possível ler "_cp + path.string());
   std::stringstream ss;
   ss << in.rdbuf();
   try {
     Json j = Json::parse(ss.str());
-    if (!j.is_object()) throw Error("Registro inválido: " + path.string());
+    if (!j.is_object()) throw Error("Registro inválido: "_cp + path.string());
     return j;
   } catch (const nlohmann::json::exception& e) {
-    throw Error("Registro inválido: " + path.string() + ": " + e.what());
+    throw Error("Registro inválido: "_cp + path.string() + ": " + e.what());
   }
 }
 
