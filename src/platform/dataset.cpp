@@ -309,6 +309,8 @@ void ClientDataSet::Close() {
 }
 
 void ClientDataSet::reset_rows() {
+  sorted_.clear();
+  sortDirty_ = true;
   view_.clear();
   slots_.reset(0);
   viewDirty_ = false;
@@ -409,12 +411,19 @@ void ClientDataSet::ensure_view() const {
 }
 
 void ClientDataSet::rebuild_view() const {
+  if (sortDirty_) {
+    sorted_.clear();
+    sorted_.reserve(live_);
+    for (std::size_t i = 0; i < records_.size(); ++i)
+      if (!records_[i].deleted) sorted_.push_back(i);
+    if (!key_.empty())
+      std::sort(sorted_.begin(), sorted_.end(), [this](std::size_t a, std::size_t b) { return before(a, b); });
+    sortDirty_ = false;
+  }
   view_.clear();
   view_.reserve(live_);
-  for (std::size_t i = 0; i < records_.size(); ++i)
+  for (std::size_t i : sorted_)
     if (!records_[i].deleted && visible(records_[i])) view_.push_back(i);
-  if (!key_.empty())
-    std::sort(view_.begin(), view_.end(), [this](std::size_t a, std::size_t b) { return before(a, b); });
   slots_.reset(view_.size());
   viewDirty_ = false;
   if (view_.empty()) {
@@ -490,6 +499,12 @@ void ClientDataSet::maybe_compact() {
     records_.resize(n);
     dead_ = 0;
     if (cur_ != kNone) cur_ = map[cur_];
+    if (!sortDirty_) {
+      std::size_t k = 0;
+      for (std::size_t idx : sorted_)
+        if (map[idx] != kNone) sorted_[k++] = map[idx];
+      sorted_.resize(k);
+    }
     if (viewDirty_) return;  // rebuilt from the records when next needed
   }
   std::vector<std::size_t> kept;
@@ -636,6 +651,10 @@ void ClientDataSet::Post() {
     std::size_t id = records_.size();
     records_.push_back(Record{std::move(buffer_), false});
     ++live_;
+    if (!key_.empty())
+      sortDirty_ = true;
+    else if (!sortDirty_)
+      sorted_.push_back(id);
     buffer_.clear();
     modified_ = false;
     state_ = State::Browse;
@@ -667,7 +686,7 @@ void ClientDataSet::Post() {
     maybe_compact();
     return;
   }
-  if (rekeyed) viewDirty_ = true;  // the cursor stays on this row wherever it sorts
+  if (rekeyed) sortDirty_ = viewDirty_ = true;  // the cursor stays on this row wherever it sorts
 }
 
 void ClientDataSet::Delete() {
@@ -802,7 +821,7 @@ std::vector<ClientDataSet::KeyPart> ClientDataSet::resolve_index(const std::vect
 void ClientDataSet::rebind() {
   if (!Active()) return;
   key_ = resolve_index(active_);
-  viewDirty_ = true;
+  sortDirty_ = viewDirty_ = true;
 }
 
 void ClientDataSet::SetIndexFieldNames(std::string_view fieldNames) {

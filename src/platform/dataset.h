@@ -263,6 +263,9 @@ class ClientDataSet {
   // The visible rows in the current order, built lazily: record numbers by slot, and the slots still visible.
   // Deleting clears a slot; the view is rebuilt when the order or the filter changes or an indexed row is
   // added or re-keyed, and compacted when cleared slots outnumber the set ones.
+  // Every live record in index order; a filter change re-filters it instead of sorting again.
+  mutable std::vector<std::size_t> sorted_;
+  mutable bool sortDirty_ = true;
   mutable std::vector<std::size_t> view_;
   mutable SlotCounter slots_;
   mutable bool viewDirty_ = true;

@@ -104,7 +104,7 @@ std::string to_fixed(const Decimal15& d, int places) {
     return index >= 0 && index < static_cast<long>(d.digits.size()) ? d.digits[static_cast<std::size_t>(index)] : '0';
   };
   if (d.exponent <= 0) {
-    out = "0";
+    out.push_back('0');
   } else {
     for (long i = 0; i < d.exponent; ++i) out += digit_at(i);
   }
