@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -109,27 +110,30 @@ class Turns {
   }
   void wait(uint64_t ticket) {
     std::unique_lock lk(m_);
-    cv_.wait(lk, [&] { return serving_ == ticket; });
+    if (serving_ == ticket) return;
+    // Each waiter sleeps on its own condition, so an ended job wakes only the next one, not the whole queue.
+    std::condition_variable cv;
+    waiting_[ticket] = &cv;
+    cv.wait(lk, [&] { return serving_ == ticket; });
+    waiting_.erase(ticket);
   }
   // The ticket's job has ended, or never started.
   void finish(uint64_t ticket) {
-    {
-      std::lock_guard lk(m_);
-      if (ticket == serving_) {
-        ++serving_;
-        while (passed_.erase(serving_) != 0) ++serving_;
-      } else {
-        passed_.insert(ticket);
-      }
+    std::lock_guard lk(m_);
+    if (ticket == serving_) {
+      ++serving_;
+      while (passed_.erase(serving_) != 0) ++serving_;
+    } else {
+      passed_.insert(ticket);
     }
-    cv_.notify_all();
+    if (auto it = waiting_.find(serving_); it != waiting_.end()) it->second->notify_one();
   }
 
  private:
   std::mutex m_;
-  std::condition_variable cv_;
   uint64_t next_ = 0, serving_ = 0;
-  std::set<uint64_t> passed_;  // tickets that ended before their turn came
+  std::set<uint64_t> passed_;                             // tickets that ended before their turn came
+  std::map<uint64_t, std::condition_variable*> waiting_;  // tickets whose thread waits for its turn
 };
 
 // Never destroyed: a detached thread may still wait on it while the process exits.
