@@ -782,8 +782,11 @@ bool ClientDataSet::Locate(std::string_view fieldNames, const std::vector<Varian
     return true;
   };
   ensure_view();
-  for (std::size_t slot = 0; slot < view_.size(); ++slot) {
-    if (!slots_.test(slot) || !matches(records_[view_[slot]].cells)) continue;
+  // Walk the live rows by rank: the slots of deleted rows are never visited, so a search that finds an early
+  // row stays cheap however many rows were deleted before it.
+  for (std::size_t k = 1; k <= slots_.total(); ++k) {
+    std::size_t slot = slots_.find(k);
+    if (!matches(records_[view_[slot]].cells)) continue;
     pos_ = slot;
     cur_ = view_[slot];
     eof_ = bof_ = false;

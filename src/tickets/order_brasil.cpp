@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "host/consiste.h"
@@ -323,6 +324,8 @@ class PedidoBrasil {
   std::string Closed(bool finalForm) const;
   void Send(const std::string& text);
   void DeleteRow(int32_t id);
+  void DeleteCurrent(ClientDataSet& ped);
+  std::unordered_set<int32_t> deleted_;  // rows of the order already printed and deleted
 
   ClientDataSet& Pedido() { return EnsureDataModule().cds("cdsPedido"); }
   const std::string& LF() const { return printer_.lineFeed; }
@@ -475,6 +478,7 @@ void PedidoBrasil::LoadOrder(TrdmImpressoras& rdm, const std::string& packet) {
   ped.CreateDataSet();
 
   int32_t id = 0;
+  deleted_.clear();  // a freshly loaded order: no row of it is printed yet
   for (source.First(); !source.Eof(); source.Next()) {
     ped.Append();
     for (int i : copied) {
@@ -535,7 +539,7 @@ void PedidoBrasil::DropRowsWithoutPrinter() {
   ped.First();
   while (!ped.Eof()) {
     if (ped.FieldByName("CDPORIMPPROD").AsString().empty() || ped.FieldByName("IDMODEIMPRES").AsString().empty())
-      ped.Delete();
+      DeleteCurrent(ped);
     else
       ped.Next();
   }
@@ -604,7 +608,7 @@ void PedidoBrasil::Labels(TrdmImpressoras& rdm) {
       return;
     const int32_t id = ped.FieldByName(kRowId).AsInteger();
     if (globals::boFimPedidoZebra.load()) {
-      ped.Delete();
+      DeleteCurrent(ped);
       continue;
     }
     const std::string port = field_text(ped, "CDPORIMPPROD");
@@ -617,7 +621,7 @@ void PedidoBrasil::Labels(TrdmImpressoras& rdm) {
       ped.First();
       while (!ped.Eof()) {
         if (field_text(ped, "IDMODEIMPRES") == "15")
-          ped.Delete();
+          DeleteCurrent(ped);
         else
           ped.Next();
       }
@@ -627,9 +631,21 @@ void PedidoBrasil::Labels(TrdmImpressoras& rdm) {
   }
 }
 
+// Deletes the current row of the order and remembers it, so a later DeleteRow of the same row costs nothing.
+void PedidoBrasil::DeleteCurrent(ClientDataSet& ped) {
+  deleted_.insert(ped.FieldByName(kRowId).AsInteger());
+  ped.Delete();
+}
+
 void PedidoBrasil::DeleteRow(int32_t id) {
+  // A row already deleted is not searched for again: a long order prints in time linear in its rows.
+  if (deleted_.count(id)) return;
   ClientDataSet& ped = Pedido();
-  if (ped.Locate(kRowId, {Variant(id)})) ped.Delete();
+  if (!ped.Eof() && !ped.IsEmpty() && ped.FieldByName(kRowId).AsInteger() == id) {
+    DeleteCurrent(ped);
+    return;
+  }
+  if (ped.Locate(kRowId, {Variant(id)})) DeleteCurrent(ped);
 }
 
 void PedidoBrasil::RowLoop(TrdmImpressoras& rdm) {
@@ -660,6 +676,8 @@ void PedidoBrasil::RowLoop(TrdmImpressoras& rdm) {
       SingleRow(rdm, r);
     // Whatever the group filter caught, the row the loop started from is done: the loop always ends.
     DeleteRow(r.id);
+    ped.First();
+    if (!ped.Eof() && ped.FieldByName(kRowId).AsInteger() == r.id) DeleteCurrent(ped);
     CutPerSeat();
   }
 }
@@ -715,7 +733,7 @@ void PedidoBrasil::GroupRow(TrdmImpressoras& rdm, const Row& r) {
       promoPrinted_ = true;
     }
     if (STIMPPOSOBS_ == "D") Observations(g);
-    ped.Delete();
+    DeleteCurrent(ped);
   }
   text_ += Dashes();
   RestoreView();
