@@ -32,7 +32,7 @@ build() {  # build DIR [cmake options...]
 }
 
 run_tests() {  # run_tests DIR
-  (cd "$1" && ctest --output-on-failure -j2 --timeout 600)
+  (cd "$1" && ctest --output-on-failure -j2 --timeout 900)
 }
 
 case "${1:-}" in
