@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "library.h"
+#include "station.h"
 #include "support/demo_db.h"
 #include "support/test_support.h"
 
@@ -34,15 +35,6 @@ using Files = std::map<std::string, std::string>;  // path below printers/ -> co
 const fs::path kOrder = fs::path(IMP_SOURCE_DIR) / "examples" / "jobs" / "pedido";
 
 // The demo outlet's station: kitchen printer model 13 on LPT1, bar printer model 4 on LPT2.
-json station() {
-  return {{"CDEMPRESA", "0001"},     {"CDFILIAL", "0001"},    {"CDLOJA", "01"},
-          {"CDCAIXA", "001"},        {"CDOPERADOR", "0007"},  {"NMOPERADOR", "Ana Souza"},
-          {"IDPAISINTEGRA", ""},     {"IDTIPOIMPNF1", "13"},  {"CDPORTIMPNF1", "LPT1"},
-          {"IDTPVENDIMPNF1", "T"},   {"IDTIPOIMPNF2", "4"},   {"CDPORTIMPNF2", "LPT2"},
-          {"IDTPVENDIMPNF2", "T"},   {"NRSEQIMPRLOJA1", "1"}, {"NRSEQIMPRLOJA2", "2"},
-          {"IDIMPPEDPROD", "S"},     {"IDIMPPUXANTPED", "N"}, {"IDENVCUPOMEMAIL", "N"},
-          {"IDDEBCONSCENTRAL", "N"}, {"IDPOSOBSPED", "N"},    {"DTABERCAIX", {{"date", "2026-12-09T08:00:00"}}}};
-}
 
 // The good order: table 12's items, each on one production printer only, so one call starts one job.
 json good_order() {
@@ -101,7 +93,7 @@ class FaultDrills : public ::testing::Test {
     fs::remove_all(root / "Dados", ec);
     json portMap = {{"LPT1", "printers/LPT1.prn"}, {"LPT2", "printers/LPT2.prn"}};
     for (auto it = ports.begin(); it != ports.end(); ++it) portMap[it.key()] = it.value();
-    json host = {{"parameters", station()},
+    json host = {{"parameters", demo_station()},
                  {"connection", "sqlite:Dados/imp.db"},
                  {"printerProperties",
                   {{"4", {{"columns", 48}, {"lineFeed", "\n"}, {"closing", "\x1bm"}}},

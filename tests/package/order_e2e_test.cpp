@@ -19,6 +19,7 @@
 
 #include "library.h"
 #include "platform/cp1252.h"
+#include "station.h"
 #include "support/demo_db.h"
 #include "support/test_support.h"
 
@@ -34,15 +35,6 @@ const fs::path kCases = fs::path(IMP_SOURCE_DIR) / "tests" / "package" / "orders
 
 // The station record of the demo outlet: branch 0001, shop 01, till 001, the kitchen printer (model 13 on
 // LPT1) and the bar printer (model 4 on LPT2), the puxa report after the order.
-json station() {
-  return {{"CDEMPRESA", "0001"},     {"CDFILIAL", "0001"},    {"CDLOJA", "01"},
-          {"CDCAIXA", "001"},        {"CDOPERADOR", "0007"},  {"NMOPERADOR", "Ana Souza"},
-          {"IDPAISINTEGRA", ""},     {"IDTIPOIMPNF1", "13"},  {"CDPORTIMPNF1", "LPT1"},
-          {"IDTPVENDIMPNF1", "T"},   {"IDTIPOIMPNF2", "4"},   {"CDPORTIMPNF2", "LPT2"},
-          {"IDTPVENDIMPNF2", "T"},   {"NRSEQIMPRLOJA1", "1"}, {"NRSEQIMPRLOJA2", "2"},
-          {"IDIMPPEDPROD", "S"},     {"IDIMPPUXANTPED", "N"}, {"IDENVCUPOMEMAIL", "N"},
-          {"IDDEBCONSCENTRAL", "N"}, {"IDPOSOBSPED", "N"},    {"DTABERCAIX", {{"date", "2026-12-09T08:00:00"}}}};
-}
 
 json printer(const char* closing) {
   return {{"columns", 48}, {"lineFeed", "\n"}, {"closing", closing}};
@@ -176,7 +168,7 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case> {
 
   // The host folder of a case: imphost.json, the port mapping table, the database and the case's host files.
   void prepare(const Case& c) {
-    json params = station();
+    json params = demo_station();
     for (auto it = c.station.begin(); it != c.station.end(); ++it) params[it.key()] = it.value();
     Files ports = c.ports;
     if (ports.empty())
