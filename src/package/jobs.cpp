@@ -143,19 +143,30 @@ Turns& turns() {
 }
 
 // Starts a detached thread that owns `job`, counted by the package frame and run in its turn.
+// `prepare`, when given, runs on the job's thread before it waits for its turn (so the till does not wait for
+// it); when it returns false the job ends there, printing and logging nothing, and its turn passes.
 template <typename Job>
-bool start_thread(const char* name, Job job, void (*body)(const Job&)) {
+bool start_thread(const char* name, Job job, void (*body)(const Job&), bool (*prepare)(Job&) = nullptr) {
   auto owned = std::make_unique<Job>(std::move(job));  // the thread's; freed before the job is counted off
   if (!job_begin()) {
-    Log(std::string(name) + ": Imp00000 em finalização, job não iniciado"_cp);
+    // A derived job (one with `prepare`) follows the job it derives from, which already said so.
+    if (prepare == nullptr) Log(std::string(name) + ": Imp00000 em finalização, job não iniciado"_cp);
     return false;
   }
   const uint64_t ticket = turns().take();
   try {
-    std::thread([ticket, body, p = owned.get()]() noexcept {
+    std::thread([ticket, body, prepare, p = owned.get()]() noexcept {
       try {
-        turns().wait(ticket);
-        body(*p);
+        bool run = true;
+        try {
+          run = prepare == nullptr || prepare(*p);
+        } catch (...) {
+          run = false;  // what cannot be prepared is logged by the job it derives from
+        }
+        if (run) {
+          turns().wait(ticket);
+          body(*p);
+        }
       } catch (...) {
         // the bodies log their own failures
       }
@@ -618,12 +629,17 @@ void DisparaImpressaoNaoFiscal(const VariantArray& items) {
     }
   }
   TImpressaoNaoFiscalThread(job);
-  // Items with a second production printer print there too, in a second job.
-  Variant second = second_production_run(job.dados1);
-  if (second.is_unassigned()) return;
-  job.dados1 = std::move(second);
+  // Items with a second production printer print there too, in a second job. Its turn is taken now, so it
+  // prints right after this order; which rows it carries is worked out on its own thread, so the till never
+  // waits for the order to be decoded. When no row has a second printer it ends without a trace.
   job.secondPrinterRun = true;
-  TImpressaoNaoFiscalThread(std::move(job));
+  start_thread(
+      "TImpressaoNaoFiscalThread", std::move(job), &onImpressaoNaoFiscal_Execute, +[](NaoFiscalJob& j) {
+        Variant second = second_production_run(j.dados1);
+        if (second.is_unassigned()) return false;
+        j.dados1 = std::move(second);
+        return true;
+      });
 }
 
 void DisparaImpNaoFiscalDlv(const VariantArray& items) {
