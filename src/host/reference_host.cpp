@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -225,6 +226,29 @@ FormatSettings Format() {
   if (f.contains("shortDate")) fs.shortDate = text_of(f["shortDate"], "shortDate");
   if (f.contains("shortTime")) fs.shortTime = text_of(f["shortTime"], "shortTime");
   return fs;
+}
+
+port::PortMap PortConfig() {
+  port::PortMap map;
+  Json cfg = config();
+  if (cfg.contains("portTimeoutSeconds")) {
+    const auto& t = cfg["portTimeoutSeconds"];
+    if (!t.is_number() || t.get<double>() < 1 || t.get<double>() > 3600)
+      throw Error("imphost.json: portTimeoutSeconds deve ser um número de 1 a 3600"_cp);
+    map.timeoutSeconds = static_cast<int>(t.get<double>());
+  }
+  if (cfg.contains("ports") && !cfg["ports"].is_object()) throw Error("imphost.json: ports deve ser um objeto");
+  if (cfg.contains("ports") && cfg["ports"].is_object()) {
+    for (auto it = cfg["ports"].begin(); it != cfg["ports"].end(); ++it) {
+      if (!it.value().is_string()) throw Error("imphost.json: a porta " + it.key() + " deve ser um texto");
+      std::string name = it.key();
+      for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      while (!name.empty() && (name.back() == ':' || name.back() == ' ')) name.pop_back();
+      std::filesystem::path target = it.value().get<std::string>();
+      map.names[name] = target.is_absolute() ? target : hostdir::resolve(target.string());
+    }
+  }
+  return map;
 }
 
 std::string GetStringConexZel(std::string_view) {

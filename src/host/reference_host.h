@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "host/services.h"
+#include "platform/port.h"
 
 namespace imp::host::reference {
 
@@ -15,6 +16,8 @@ PrinterProperties PropriedadesImpNF(std::string_view model);
 // The built-in properties of a model (no imphost.json entry involved).
 PrinterProperties BuiltinProperties(std::string_view model);
 std::string GetStringConexZel(std::string_view system);
+// The port map ("ports", "portTimeoutSeconds").
+port::PortMap PortConfig();
 bool Mensagem(std::string_view text, std::string_view defaultButton);
 // BuscaVenda from the host database: args (outlet, bill number, sale number); element 0 of the 10-element
 // result is the packet of the bill's items (no rows when there is no such bill).

@@ -827,11 +827,13 @@ void ClientDataSet::rebind() {
   sortDirty_ = viewDirty_ = true;
 }
 
-void ClientDataSet::SetIndexFieldNames(std::string_view fieldNames) {
+// Switches the order to index field names or to a named index; a setting that does not resolve leaves the
+// previous one in place.
+void ClientDataSet::set_order(std::string fieldNames, std::string indexName) {
   if (Active()) check_browse_mode();
   std::string oldFields = indexFieldNames_, oldName = indexName_;
-  indexFieldNames_ = std::string(fieldNames);
-  indexName_.clear();
+  indexFieldNames_ = std::move(fieldNames);
+  indexName_ = std::move(indexName);
   try {
     rebind();
   } catch (...) {
@@ -839,6 +841,10 @@ void ClientDataSet::SetIndexFieldNames(std::string_view fieldNames) {
     indexName_ = oldName;
     throw;
   }
+}
+
+void ClientDataSet::SetIndexFieldNames(std::string_view fieldNames) {
+  set_order(std::string(fieldNames), {});
 }
 
 void ClientDataSet::AddIndex(std::string_view name, std::string_view fieldNames, const IndexOptions& options) {
@@ -876,17 +882,7 @@ void ClientDataSet::SetIndexName(std::string_view name) {
   if (!name.empty() &&
       std::none_of(indexes_.begin(), indexes_.end(), [&](const IndexDef& d) { return d.name == name; }))
     throw Error("Index '" + std::string(name) + "' not found");
-  if (Active()) check_browse_mode();
-  std::string oldFields = indexFieldNames_, oldName = indexName_;
-  indexName_ = std::string(name);
-  indexFieldNames_.clear();
-  try {
-    rebind();
-  } catch (...) {
-    indexFieldNames_ = oldFields;
-    indexName_ = oldName;
-    throw;
-  }
+  set_order({}, std::string(name));
 }
 
 // ---- filters

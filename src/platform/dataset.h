@@ -237,6 +237,7 @@ class ClientDataSet {
   std::unique_ptr<FilterExpression> resolve_filter(const std::vector<FieldDef>& defs, const std::string& text,
                                                    bool filtered, const FilterOptions& options) const;
   void rebind();
+  void set_order(std::string fieldNames, std::string indexName);
   bool visible(const Record& r) const;
   bool before(std::size_t a, std::size_t b) const;  // order of the current index, ties by insertion
   int compare_keys(const std::vector<FieldValue>& a, const std::vector<FieldValue>& b) const;

@@ -57,7 +57,7 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
   return n;
 }
 
-class FaultDrills : public ::testing::Test {
+class FaultDrills : public ::testing::Test, public AbiValues {
  public:
   void SetUp() override {
     setenv("IMP_NOW", "2026-12-09T12:30:00", 1);
@@ -111,25 +111,6 @@ class FaultDrills : public ::testing::Test {
   }
   void prepare(const json& ports = {}, const std::string& sql = {}) { prepare_folder(dir.path(), ports, sql); }
 
-  imp_variant text(const std::string& s, int32_t type = IMP_VT_TEXT) {
-    const std::string& kept = store.emplace_back(s);
-    imp_variant v{};
-    v.type = type;
-    v.v.text.ptr = const_cast<char*>(kept.data());
-    v.v.text.len = static_cast<int32_t>(kept.size());
-    return v;
-  }
-  static imp_variant boolean(bool b) {
-    imp_variant v{};
-    v.type = IMP_VT_BOOL;
-    v.v.b = b ? 1 : 0;
-    return v;
-  }
-  static imp_variant null() {
-    imp_variant v{};
-    v.type = IMP_VT_NULL;
-    return v;
-  }
   // A "PEDIDO" job whose order rows are the given packet text.
   std::vector<imp_variant> order_job(const std::string& dados1) {
     return {boolean(true), text("PEDIDO"), text(dados1, IMP_VT_BYTES),
@@ -189,7 +170,6 @@ class FaultDrills : public ::testing::Test {
 
   Library& lib = Library::get();
   TempDir dir;
-  std::deque<std::string> store;
   std::string dados1;               // the order rows of the drill's job
   std::function<void()> after_job;  // releases what a fault holds (a FIFO reader, a locking process)
 };

@@ -32,7 +32,7 @@ const char* const kAccountSale = R"(
   INSERT INTO MOVCAIXA (CDCAIXA, CDFILIAL, CDTIPORECE, DTABERCAIX, DTMOVIMCAIXA, IDTIPOMOVIVE, NRSEQVENDA, VRMOVIVEND)
   VALUES ('001', '0001', '001', '2026-12-09 08:00:00', '2026-12-09 12:40:00', 'T', '0000002000', 35.00);)";
 
-class Jobs : public ::testing::Test {
+class Jobs : public ::testing::Test, public AbiValues {
  protected:
   void SetUp() override {
     setenv("IMP_NOW", "2026-12-09T12:00:00", 1);
@@ -83,31 +83,6 @@ class Jobs : public ::testing::Test {
     return p.dump();
   }
 
-  // Values of a job array; the texts live as long as the fixture.
-  imp_variant text(const std::string& s) {
-    const std::string& kept = store.emplace_back(s);
-    imp_variant v{};
-    v.type = IMP_VT_TEXT;
-    v.v.text.ptr = const_cast<char*>(kept.data());
-    v.v.text.len = static_cast<int32_t>(kept.size());
-    return v;
-  }
-  imp_variant packet(const std::string& json_text) {
-    imp_variant v = text(json_text);
-    v.type = IMP_VT_BYTES;
-    return v;
-  }
-  static imp_variant boolean(bool b) {
-    imp_variant v{};
-    v.type = IMP_VT_BOOL;
-    v.v.b = b ? 1 : 0;
-    return v;
-  }
-  static imp_variant null() {
-    imp_variant v{};
-    v.type = IMP_VT_NULL;
-    return v;
-  }
   // The seven elements of a non-fiscal job.
   std::vector<imp_variant> job(const std::string& kind, imp_variant dados1, imp_variant dados4) {
     return {boolean(true), text(kind), dados1, null(), null(), dados4, text("")};
@@ -174,7 +149,6 @@ class Jobs : public ::testing::Test {
 
   Library& lib = Library::get();
   TempDir dir;
-  std::deque<std::string> store;
   std::string station_packet;
   std::mutex mutex;
   std::vector<std::string> questions;

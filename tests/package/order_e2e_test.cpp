@@ -152,7 +152,7 @@ fs::path actual_folder(const std::string& name) {
   return fs::read_symlink("/proc/self/exe").parent_path() / "order_e2e_actual" / name;
 }
 
-class OrderEndToEnd : public ::testing::TestWithParam<Case> {
+class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
  protected:
   void SetUp() override {
     setenv("IMP_NOW", "2026-12-09T12:30:00", 1);
@@ -204,26 +204,6 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case> {
       fs::copy(hostFiles, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   }
 
-  imp_variant text(const std::string& s, int32_t type = IMP_VT_TEXT) {
-    const std::string& kept = store.emplace_back(s);
-    imp_variant v{};
-    v.type = type;
-    v.v.text.ptr = const_cast<char*>(kept.data());
-    v.v.text.len = static_cast<int32_t>(kept.size());
-    return v;
-  }
-  static imp_variant boolean(bool b) {
-    imp_variant v{};
-    v.type = IMP_VT_BOOL;
-    v.v.b = b ? 1 : 0;
-    return v;
-  }
-  static imp_variant null() {
-    imp_variant v{};
-    v.type = IMP_VT_NULL;
-    return v;
-  }
-
   void print(const Case& c) {
     const fs::path folder = kCases / c.name;
     // Packets travel as UTF-8 JSON bytes, exactly as stored.
@@ -241,7 +221,6 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case> {
 
   Library& lib = Library::get();
   TempDir dir;
-  std::deque<std::string> store;
 };
 
 TEST_P(OrderEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
