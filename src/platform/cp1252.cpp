@@ -109,4 +109,30 @@ std::string from_utf8_lossy(std::string_view s) {
   return out;
 }
 
+std::string from_utf8_data(std::string_view s, bool* replaced) {
+  std::string out;
+  out.reserve(s.size());
+  bool any = false;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto cp = next_utf8(s, i);
+    if (!cp) {
+      out.push_back('?');
+      any = true;
+      ++i;
+      continue;
+    }
+    if (*cp == 0) {
+      out.push_back(' ');
+      any = true;
+      continue;
+    }
+    auto b = encode(*cp);
+    if (!b) any = true;
+    out.push_back(b ? static_cast<char>(*b) : '?');
+  }
+  if (replaced) *replaced = any;
+  return out;
+}
+
 }  // namespace imp::cp1252

@@ -18,6 +18,11 @@ std::optional<std::string> from_utf8(std::string_view utf8);
 // As from_utf8, but a character outside Windows-1252 becomes '?'. For texts of our own and for logs.
 std::string from_utf8_lossy(std::string_view utf8);
 
+// For data values that documents print (packet cells, database texts): a character with no Windows-1252 form,
+// or bytes that are not UTF-8, become '?', and a NUL becomes a blank, so one emoji in an observation never
+// loses an order. `replaced` (when given) is set to whether anything was replaced.
+std::string from_utf8_data(std::string_view utf8, bool* replaced = nullptr);
+
 }  // namespace imp::cp1252
 
 namespace imp {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/cp1252.h"
@@ -73,6 +74,33 @@ void LogImpNFiscal(std::string_view text) {
     error = e.what();
   }
   write_daily(now, cp1252::from_utf8_lossy(file.string()) + ": " + error + " - Imp00000 - Funcao:LogImpNFiscal");
+}
+
+namespace {
+using KeySet = std::vector<std::string>;
+thread_local KeySet* t_job_keys = nullptr;
+}  // namespace
+
+JobLogScope::JobLogScope() : saved_(t_job_keys) {
+  t_job_keys = new KeySet;
+}
+JobLogScope::~JobLogScope() {
+  delete t_job_keys;
+  t_job_keys = static_cast<KeySet*>(saved_);
+}
+
+void LogOncePerJob(std::string_view key, std::string_view text) {
+  if (t_job_keys) {
+    for (const auto& k : *t_job_keys)
+      if (k == key) return;
+    t_job_keys->emplace_back(key);
+  }
+  LogErroImpNaoFiscal(text);
+}
+
+void NoteReplacedCharacters(std::string_view where) {
+  LogOncePerJob("cp1252", std::string(where) +
+                              ": caracteres sem forma em Windows-1252 impressos como \"?\" (NUL como espaço)"_cp);
 }
 
 std::filesystem::path daily_log_path() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace imp::log {
@@ -16,6 +17,24 @@ void LogErroImpNaoFiscal(std::string_view text);
 // Appends one line to the monthly print log. When the file cannot be written (its folder is missing ...),
 // the failure is written to the daily log instead; it never reaches the host.
 void LogImpNFiscal(std::string_view text);
+
+// Job-scoped notices. Inside a JobLogScope (one per job, on the job's thread) LogOncePerJob writes a text the
+// first time its key is seen in that job; outside any scope it writes every time.
+class JobLogScope {
+ public:
+  JobLogScope();
+  ~JobLogScope();
+  JobLogScope(const JobLogScope&) = delete;
+  JobLogScope& operator=(const JobLogScope&) = delete;
+
+ private:
+  void* saved_;
+};
+void LogOncePerJob(std::string_view key, std::string_view text);
+
+// Once per job: data held characters with no Windows-1252 form (printed as "?") or NULs (printed as
+// blanks); `where` names the packet, field or query.
+void NoteReplacedCharacters(std::string_view where);
 
 // Where today's files are (for tests and previews).
 std::filesystem::path daily_log_path();
