@@ -155,6 +155,21 @@ IMP_API void imp_set_host_dir(const char* path_utf8);
 IMP_API int32_t imp_wait_idle(int32_t timeout_ms);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Kept tickets: tickets a printer did not take, kept under Dados\ImpPendentes\ of the host folder        */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* The kept tickets, oldest first, as a UTF-8 JSON array of {"id", "port", "model", "kind", "time",
+ * "failure", "bytes"}; release with imp_free. */
+IMP_API char* imp_pending_list(void);
+/* Sends kept tickets to their ports again: the one named `id`, else every one of `port` (any letter case),
+ * else every one when both are NULL or empty. A ticket that reaches its printer is removed. Returns how many
+ * were reprinted; `report` (when not NULL) receives one line per ticket, "id: ok" or "id: <reason>"
+ * (Windows-1252; release with imp_free). */
+IMP_API int32_t imp_pending_reprint(const char* id, const char* port, char** report);
+/* Removes a kept ticket without printing it: 1, or 0 when there is none with that id. */
+IMP_API int32_t imp_pending_drop(const char* id);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* Module globals by name (exact case)                                                                  */
 /* ---------------------------------------------------------------------------------------------------- */
 

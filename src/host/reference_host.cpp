@@ -1,5 +1,6 @@
 #include "host/reference_host.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "platform/database.h"
 #include "platform/error.h"
 #include "platform/hostdir.h"
+#include "platform/safefile.h"
 
 namespace imp::host::reference {
 namespace {
@@ -82,7 +84,10 @@ PrinterProperties properties_from(const Json& j, PrinterProperties base) {
   if (!j.is_object()) throw Error("imphost.json: printerProperties deve conter objetos");
   if (j.contains("columns")) {
     if (!j["columns"].is_number_integer()) throw Error("imphost.json: columns deve ser um inteiro");
-    base.columns = j["columns"].get<int32_t>();
+    // Out of range keeps a value the caller refuses (beyond 32 bits: 0).
+    const int64_t c =
+        j["columns"].is_number_unsigned() && j["columns"].get<uint64_t>() > INT64_MAX ? 0 : j["columns"].get<int64_t>();
+    base.columns = c < INT32_MIN || c > INT32_MAX ? 0 : static_cast<int32_t>(c);
   }
   if (j.contains("lineFeed")) base.lineFeed = text_of(j["lineFeed"], "lineFeed");
   if (j.contains("closing")) base.closing = text_of(j["closing"], "closing");
@@ -240,12 +245,20 @@ port::PortMap PortConfig() {
   if (cfg.contains("ports") && !cfg["ports"].is_object()) throw Error("imphost.json: ports deve ser um objeto");
   if (cfg.contains("ports") && cfg["ports"].is_object()) {
     for (auto it = cfg["ports"].begin(); it != cfg["ports"].end(); ++it) {
-      if (!it.value().is_string()) throw Error("imphost.json: a porta " + it.key() + " deve ser um texto");
-      std::string name = it.key();
+      std::string name = cp1252::from_utf8_lossy(it.key());
       for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       while (!name.empty() && (name.back() == ':' || name.back() == ' ')) name.pop_back();
-      std::filesystem::path target = it.value().get<std::string>();
-      map.names[name] = target.is_absolute() ? target : hostdir::resolve(target.string());
+      // A bad entry fails only its own port: the others keep printing.
+      try {
+        if (!it.value().is_string()) throw Error("imphost.json: a porta " + name + " deve ser um texto");
+        const std::string value = it.value().get<std::string>();
+        if (value.empty() || value.find('\0') != std::string::npos)
+          throw Error("imphost.json: a porta " + name + " tem um caminho vazio ou inválido"_cp);
+        std::filesystem::path target = value;
+        map.names[name] = target.is_absolute() ? target : hostdir::resolve(target.string());
+      } catch (const Error& e) {
+        map.invalid[name] = e.what();
+      }
     }
   }
   return map;
@@ -318,8 +331,22 @@ std::string NextNumber(std::string_view series, std::string_view key1, std::stri
     sqlite3_close(db);
     throw Error(cp1252::from_utf8_lossy(msg));
   };
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
-      SQLITE_OK)
+  // The file is made (or found) below the host folder without following a link planted at its name or at
+  // its journal's, so a sequence can never be written elsewhere.
+  try {
+    safefile::open_file(path, O_RDWR | O_CREAT, false);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+      std::error_code ec;
+      auto side = path;
+      side += suffix;
+      if (std::filesystem::is_symlink(side, ec)) throw Error("link simbólico recusado: " + side.string());
+    }
+  } catch (const std::exception& e) {
+    return fail(std::string("não foi possível abrir ") + e.what());
+  }
+  if (sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
+                      nullptr) != SQLITE_OK)
     return fail("não foi possível abrir " + path.string());
   sqlite3_busy_timeout(db, 15000);
   // WAL keeps every number through a crash of the host without a disk flush per number.

@@ -10,6 +10,8 @@
 #include "platform/abi_variant.h"
 #include "platform/cp1252.h"
 #include "platform/error.h"
+#include "platform/log.h"
+#include "platform/packet.h"
 
 namespace imp::host {
 namespace {
@@ -121,10 +123,8 @@ std::string ParametersPacket() {
     HostOut out(t);
     if (!fn(t->context, out.get())) failed("parameters");
     Variant v = out.value();
-    if (v.type() == Variant::Type::Bytes) return v.bytes_value();
-    if (v.type() == Variant::Type::Text) return v.text();
     if (v.is_unassigned()) return R"({"fields":[],"rows":[]})";
-    throw Error("Serviço do host parameters: o registro de parâmetros não é um pacote de dados"_cp);
+    return PacketJson(v, "Serviço do host parameters: o registro de parâmetros"_cp);
   }
   return reference::ParametersPacket();
 }
@@ -152,6 +152,21 @@ void refresh_format() {
   set_current_format(Format());
 }
 
+namespace {
+// A column count outside 1-255 (a host's callback or imphost.json gone wrong) would lay out tickets of
+// gigabytes: it is refused, logged, and the model's built-in count is used.
+PrinterProperties sane(std::string_view model, PrinterProperties p, int64_t columns) {
+  if (columns >= 1 && columns <= 255) {
+    p.columns = static_cast<int32_t>(columns);
+    return p;
+  }
+  p.columns = reference::BuiltinProperties(model).columns;
+  log::LogErroImpNaoFiscal("PropriedadesImpNF: número de colunas "_cp + std::to_string(columns) + " do modelo " +
+                           std::string(model) + " fora de 1 a 255; usadas " + std::to_string(p.columns));
+  return p;
+}
+}  // namespace
+
 PrinterProperties PropriedadesImpNF(std::string_view model) {
   auto t = table();
   if (auto fn = IMP_MEMBER(t, printer_properties)) {
@@ -159,12 +174,12 @@ PrinterProperties PropriedadesImpNF(std::string_view model) {
     int32_t columns = p.columns;
     HostOut lf(t), closing(t);
     if (!fn(t->context, z(model).c_str(), &columns, lf.get(), closing.get())) failed("printer_properties");
-    p.columns = columns;
     p.lineFeed = lf.value().to_text();
     p.closing = closing.value().to_text();
-    return p;
+    return sane(model, p, columns);
   }
-  return reference::PropriedadesImpNF(model);
+  PrinterProperties p = reference::PropriedadesImpNF(model);
+  return sane(model, p, p.columns);
 }
 
 std::string GetStringConexZel(std::string_view system) {

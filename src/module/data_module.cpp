@@ -134,7 +134,7 @@ TrdmImpressoras* g_instance = nullptr;
 
 }  // namespace
 
-TrdmImpressoras::TrdmImpressoras() {
+TrdmImpressoras::TrdmImpressoras() : hostDir_(hostdir::root()) {
   for (const auto* list : {&kAfterOpen, &kOthers})
     for (const auto& name : *list) datasets_.emplace(upper(name), std::make_unique<ClientDataSet>());
   create_stored("cdsImprimePedidoDlv");
@@ -343,13 +343,21 @@ void TrdmImpressoras::TrimAppMemorySize() {
   malloc_trim(0);
 }
 
+// The module of another host folder (a job dispatched before the host moved its folder, or after) counts as
+// absent: the next EnsureDataModule replaces it. Every caller holds `cs`, so no one else is using it then.
 TrdmImpressoras* rdmImpressoras() {
   std::lock_guard lk(g_instance_mutex);
-  return g_instance;
+  return g_instance && g_instance->HostDir() == hostdir::root() ? g_instance : nullptr;
 }
 
 TrdmImpressoras& EnsureDataModule() {
+  TrdmImpressoras* doomed = nullptr;
   std::lock_guard lk(g_instance_mutex);
+  if (g_instance && g_instance->HostDir() != hostdir::root()) {
+    doomed = g_instance;
+    g_instance = nullptr;
+  }
+  delete doomed;
   if (!g_instance) {
     g_instance = new TrdmImpressoras();
     globals::rdmImpressoras.store(g_instance);

@@ -4,6 +4,7 @@
 // owner by whichever code needs it first, used under `cs`, and freed by the routines that end a print job.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -72,8 +73,12 @@ class TrdmImpressoras {
   // Names of the client datasets that switch change logging off when they open (their after-open handlers).
   static const std::vector<std::string>& AfterOpenDataSets();
 
+  // The host folder the module was created for: its database, files and settings are that folder's.
+  const std::filesystem::path& HostDir() const { return hostDir_; }
+
  private:
   void create_stored(std::string_view name);
+  std::filesystem::path hostDir_;
   std::unique_ptr<db::Connection> connection_;
   std::string connectionString_;
   std::map<std::string, std::unique_ptr<ClientDataSet>, std::less<>> datasets_;  // upper-cased name

@@ -12,6 +12,7 @@
 #include "module/catalogue.h"
 #include "module/data_module.h"
 #include "module/globals.h"
+#include "output/kept_tickets.h"
 #include "output/printer_choice.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
@@ -72,7 +73,7 @@ std::string direct_port() {
 }
 
 // One "rewrite, write, close" of a port. A port redirected to a share cannot be written here.
-void write_port(const std::string& port, std::string_view bytes) {
+void write_port_unrecorded(const std::string& port, std::string_view bytes) {
   {
     std::lock_guard lk(g_mutex);
     if (auto it = g_redirected.find(upper(port)); it != g_redirected.end())
@@ -81,6 +82,18 @@ void write_port(const std::string& port, std::string_view bytes) {
   }
   if (port.empty()) throw Error("Porta da impressora não informada"_cp);
   port::write(host::PortConfig(), port, bytes);
+}
+
+// The same, and the ticket being printed (when a print path records one) keeps what was sent and whether it
+// failed.
+void write_port(const std::string& port, std::string_view bytes) {
+  try {
+    write_port_unrecorded(port, bytes);
+  } catch (const std::exception& e) {
+    kept::record_write(port, bytes, e.what());
+    throw;
+  }
+  kept::record_write(port, bytes, nullptr);
 }
 
 // The route a finished text cannot take yet: logged, counted as a failed send.
@@ -162,15 +175,25 @@ int IniciaPorta(std::string_view port) {
 }
 
 namespace {
+// What Formata sends for a model: ESC SI DC2 (none for models 18, 53, 54) and the text.
+std::string formata_bytes(std::string_view model, std::string_view text) {
+  std::string bytes = one_of(code_of(model), {18, 53, 54}) ? std::string() : std::string("\x1b\x0f\x12");
+  bytes.append(text);
+  return bytes;
+}
+
+// What ResetImpressora sends to a port for a model.
+std::string reset_bytes(std::string_view model, std::string_view port) {
+  if (port == "USB" || one_of(code_of(model), {24, 29, 41, 44})) return {};
+  return "\x1b@";
+}
+
 // Formata for a known model: the print paths pass the model of the ticket they print, so the prefix never
 // depends on whichever model a previous job recorded.
 int formata_model(std::string_view model, std::string_view text) {
   try {
     if (model == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
-    int code = code_of(model);
-    std::string bytes = one_of(code, {18, 53, 54}) ? std::string() : std::string("\x1b\x0f\x12");
-    bytes.append(text);
-    write_port(direct_port(), bytes);
+    write_port(direct_port(), formata_bytes(model, text));
     return 1;
   } catch (const std::exception& e) {
     Log(std::string("Formata_") + e.what());
@@ -344,7 +367,8 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
     }
   }
 
-  // 7. the legacy direct route
+  // 7. the legacy direct route; a ticket the port does not take is kept, never lost
+  kept::TicketRecorder ticket(port, model);
   ResetImpressora(model, port);
   int opened = 0;
   try {
@@ -352,28 +376,50 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
   } catch (const std::exception& e) {
     Log(std::string("IniciaPorta_") + e.what());
   }
+  if (noExtraFeed != "S") doc += lf;
+  if (code == 1) doc += lf;
+  const bool resetFirst = code == 34;
+  if (one_of(code, {10, 13, 14, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 35, 36, 42, 43, 45, 53, 54}))
+    doc += "\r\n\r\n";
+  else if (code == 34)
+    doc += "\n\n\n";
   if (opened < 1 && port != "USB" && port.size() < 5) {
+    ticket.unsent((resetFirst ? reset_bytes(model, port) : std::string()) + formata_bytes(model, doc) +
+                  reset_bytes(model, port) + (code != 10 ? close : std::string()));
+    ticket.finish();
     FechaP_Bematech_MP2032();
     return false;
   }
-  if (noExtraFeed != "S") doc += lf;
-  if (code == 1) doc += lf;
-  int formatted;
-  if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54})) {
-    formatted = formata_model(model, doc + "\r\n\r\n");
-  } else if (code == 14 || code == 35) {
-    formatted = formata_model(model, doc + "\r\n\r\n");
-  } else if (code == 34) {
-    ResetImpressora(model, port);
-    formatted = formata_model(model, doc + "\n\n\n");
-  } else {
-    formatted = formata_model(model, doc);
-  }
+  if (resetFirst) ResetImpressora(model, port);
+  const int formatted = formata_model(model, doc);
   ResetImpressora(model, port);
   bool sent = formatted >= 1;
-  if (sent && code != 10) sent = EnviaComando(close) >= 1;
+  if (sent && code != 10) {
+    sent = EnviaComando(close) >= 1;
+  } else if (code != 10) {
+    ticket.unsent(close);
+  }
+  ticket.finish();
   FechaP_Bematech_MP2032();
   return sent;
+}
+
+bool ReimprimePendente(std::string_view id, std::string& error) {
+  try {
+    std::string port;
+    for (const kept::Pending& p : kept::list())
+      if (p.id == id) port = p.port;
+    const std::string bytes = kept::bytes_of(id);
+    if (port.empty()) throw Error("ImpPendentes: impressão "_cp + std::string(id) + " sem porta");
+    write_port_unrecorded(port, bytes);
+    kept::drop(id);
+    Log("Impressão pendente "_cp + std::string(id) + " reimpressa na porta " + port);
+    return true;
+  } catch (const std::exception& e) {
+    error = e.what();
+    Log("Impressão pendente "_cp + std::string(id) + " não reimpressa: "_cp + error);
+    return false;
+  }
 }
 
 bool ImprimePadrao(std::string_view port, std::string_view model, std::string_view text) {
@@ -400,28 +446,30 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
           doc = (globals::boUtilizaDLL.load() ? std::string("</c>") : std::string("\x1bM0\x1b\x33\x10")) + doc;
         result = printed = device_route(model, port);
       } else {
+        kept::TicketRecorder ticket(port, model);  // a ticket the port does not take is kept, never lost
+        std::string closing;
         try {
           Log("PropiedadesImpNF");
           host::PrinterProperties props = host::PropriedadesImpNF(model);
+          closing = code == 10 ? std::string() : props.closing;
+          if (code == 14 || code == 35) doc += Replicate(props.lineFeed, 6);
           ResetImpressora(model, port);
           if (IniciaPorta(port) >= 1) {
-            int formatted;
-            if (one_of(code, {10, 13, 16, 17, 18, 19, 20, 21, 28, 30, 32, 33, 36, 42, 43, 45, 53, 54}))
-              formatted = formata_model(model, doc);
-            else if (code == 14 || code == 35)
-              formatted = formata_model(model, doc + Replicate(props.lineFeed, 6));
-            else
-              formatted = formata_model(model, doc);
+            const int formatted = formata_model(model, doc);
             Log("Formata: " + std::to_string(formatted));
             ResetImpressora(model, port);
             if (formatted >= 1) {
               bool closed = code == 10 || EnviaComando(props.closing) >= 1;
               result = printed = closed;
+            } else {
+              ticket.unsent(closing);
             }
           }
         } catch (const std::exception& e) {
           Log(std::string(e.what()) + " - Imp00000 - Funcao:ImprimePadrao");
+          ticket.unsent(formata_bytes(model, doc) + reset_bytes(model, port) + closing);
         }
+        ticket.finish();
       }
       if (printed) StopAndPrintBitMap();
     }

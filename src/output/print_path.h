@@ -34,6 +34,9 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
                             std::string_view lineFeed, std::string_view closing, std::string_view noExtraFeed,
                             std::string_view share);
 bool ImprimePadrao(std::string_view port, std::string_view model, std::string_view text);
+// Sends a kept ticket (Dados\ImpPendentes\) to its port again; a ticket that reaches the printer is removed.
+// False, with the reason in `error`, when it could not be sent (the ticket stays).
+bool ReimprimePendente(std::string_view id, std::string& error);
 // result: "Ok", or "Erro na impressão da impressora não fiscal".
 void ImprimeNF(std::string_view port, std::string_view model, std::string_view text, std::string& result);
 

@@ -9,6 +9,7 @@
 #include "package/frame.h"
 #include "platform/abi_variant.h"
 #include "platform/error.h"
+#include "platform/packet.h"
 
 using namespace imp;
 
@@ -48,7 +49,7 @@ IMP_API int32_t imp_dataset_set(const char* name, const imp_variant* packet) {
       ds.Close();
       return 1;
     }
-    ds.LoadFromPacket(v.type() == Variant::Type::Bytes ? v.bytes_value() : v.text());
+    ds.LoadFromPacket(PacketJson(v, name));
     return 1;
   });
 }

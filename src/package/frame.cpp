@@ -6,8 +6,10 @@
 
 #include "host/services.h"
 #include "module/globals.h"
+#include "package/workers.h"
 #include "platform/cp1252.h"
 #include "platform/error.h"
+#include "platform/hostdir.h"
 #include "platform/log.h"
 
 namespace imp::package {
@@ -44,6 +46,7 @@ void cli_imp00000_finalization() {
   g_closing = true;
   g_finalizing = true;
   g_idle.wait(lk, [] { return g_calls == 0 && g_jobs == 0; });
+  stop_workers();  // every job has ended: the warm threads go, so no code of ours runs after the unload
   delete globals::cs.exchange(nullptr);
   // The Spanish number-word tables are constants here: nothing to release.
   globals::clear_at_unload();
@@ -102,13 +105,28 @@ EntryScope::EntryScope(const char* entry) {
     ok_ = loaded_locked();
     if (ok_) ++g_calls;
   }
+  if (!job::current()) job_.emplace(job::Context{hostdir::root(), entry, {}, {}});
   if (!ok_)
     log::LogErroImpNaoFiscal(std::string(entry) +
                              ": Imp00000 não carregado (Initialize não chamado ou Finalize já executado)"_cp);
 }
 
 EntryScope::~EntryScope() {
+  job_.reset();
   if (!ok_) return;
+  std::lock_guard lk(g_mutex);
+  if (--g_calls == 0) g_idle.notify_all();
+}
+
+SetupCall::SetupCall() {
+  std::unique_lock lk(g_mutex);
+  g_idle.wait(lk, [] { return !g_finalizing; });
+  counted_ = loaded_locked();
+  if (counted_) ++g_calls;
+}
+
+SetupCall::~SetupCall() {
+  if (!counted_) return;
   std::lock_guard lk(g_mutex);
   if (--g_calls == 0) g_idle.notify_all();
 }

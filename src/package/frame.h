@@ -3,8 +3,11 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
+
+#include "platform/job.h"
 
 namespace imp::package {
 
@@ -25,7 +28,8 @@ std::string package_info();
 bool loaded();
 
 // Counts one entry-point call. When the package is not loaded it logs one line naming the entry and
-// `ok()` is false: the caller does nothing.
+// `ok()` is false: the caller does nothing. A call made outside any job is a job of its own while it lasts
+// (its host folder fixed at its start).
 class EntryScope {
  public:
   explicit EntryScope(const char* entry);
@@ -36,6 +40,22 @@ class EntryScope {
 
  private:
   bool ok_;
+  std::optional<job::Scope> job_;
+};
+
+// Counts a call of the host's set-up entries (host table, host folder, globals), which may come before
+// Initialize: when the package is loaded, the last Finalize waits for the call; during the last unload the call
+// waits for it to finish; otherwise it goes ahead uncounted (no job can be running).
+class SetupCall {
+ public:
+  SetupCall();
+  ~SetupCall();
+  SetupCall(const SetupCall&) = delete;
+  SetupCall& operator=(const SetupCall&) = delete;
+  bool counted() const { return counted_; }
+
+ private:
+  bool counted_;
 };
 
 // Counts one job thread from its start to its end (Finalize and imp_wait_idle wait for it).

@@ -77,6 +77,7 @@ IMP_API char* GetPackageInfoTable(void) {
 
 IMP_API void imp_set_host(const imp_host* host) {
   try {
+    package::SetupCall call;
     host::install(host);
   } catch (...) {
   }
@@ -84,8 +85,10 @@ IMP_API void imp_set_host(const imp_host* host) {
 
 IMP_API void imp_set_host_dir(const char* path_utf8) {
   try {
-    // A new host folder may name another database: the data module starts afresh there.
-    if (std::recursive_mutex* cs = globals::cs.load()) {
+    package::SetupCall call;  // the last Finalize waits for it, so `cs` is never freed under it
+    // A new host folder may name another database: the data module starts afresh there. Jobs already handed
+    // in keep the folder they were dispatched with.
+    if (std::recursive_mutex* cs = call.counted() ? globals::cs.load() : nullptr) {
       std::lock_guard lock(*cs);
       FreeDataModule();
     } else {
@@ -108,6 +111,7 @@ IMP_API int32_t imp_wait_idle(int32_t timeout_ms) {
 IMP_API int32_t imp_global_get(const char* name, imp_variant* out) {
   if (!name || !out) return 0;
   try {
+    package::SetupCall call;
     Variant v;
     if (!globals::get(name, v)) return 0;
     abi::to_abi(v, out);
@@ -120,6 +124,7 @@ IMP_API int32_t imp_global_get(const char* name, imp_variant* out) {
 IMP_API int32_t imp_global_set(const char* name, const imp_variant* value) {
   if (!name || !value) return 0;
   try {
+    package::SetupCall call;
     return globals::set(name, abi::from_abi(*value)) ? 1 : 0;
   } catch (...) {
     return 0;

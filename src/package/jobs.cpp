@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <set>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,10 +17,14 @@
 #include "module/data_module.h"
 #include "module/globals.h"
 #include "package/frame.h"
+#include "package/workers.h"
 #include "platform/cp1252.h"
 #include "platform/dataset.h"
 #include "platform/error.h"
+#include "platform/hostdir.h"
+#include "platform/job.h"
 #include "platform/log.h"
+#include "platform/packet.h"
 #include "tickets/order_brasil.h"
 
 namespace imp::package {
@@ -101,13 +104,9 @@ void ImpCancelamento_Bematech_MP100(const Variant&, const std::string (&)[13]) {
 
 }  // namespace documents
 
-// ---- turns: job threads enter `cs` in the order in which they were started ------------------------------
+// ---- turns: job threads enter `cs` in the order in which they were handed in ------------------------------
 class Turns {
  public:
-  uint64_t take() {
-    std::lock_guard lk(m_);
-    return next_++;
-  }
   void wait(uint64_t ticket) {
     std::unique_lock lk(m_);
     if (serving_ == ticket) return;
@@ -131,52 +130,55 @@ class Turns {
 
  private:
   std::mutex m_;
-  uint64_t next_ = 0, serving_ = 0;
+  uint64_t serving_ = 0;
   std::set<uint64_t> passed_;                             // tickets that ended before their turn came
   std::map<uint64_t, std::condition_variable*> waiting_;  // tickets whose thread waits for its turn
 };
 
-// Never destroyed: a detached thread may still wait on it while the process exits.
+// Never destroyed: a worker may still wait on it while the process exits.
 Turns& turns() {
   static Turns* t = new Turns;
   return *t;
 }
 
-// Starts a detached thread that owns `job`, counted by the package frame and run in its turn.
+// Hands `job` to a job thread, counted by the package frame and run in its turn. The job keeps the host
+// folder it was dispatched with, whatever the host sets meanwhile.
 // `prepare`, when given, runs on the job's thread before it waits for its turn (so the till does not wait for
 // it); when it returns false the job ends there, printing and logging nothing, and its turn passes.
 template <typename Job>
-bool start_thread(const char* name, Job job, void (*body)(const Job&), bool (*prepare)(Job&) = nullptr) {
-  auto owned = std::make_unique<Job>(std::move(job));  // the thread's; freed before the job is counted off
+bool start_thread(const char* name, Job job, std::string kind, void (*body)(const Job&),
+                  bool (*prepare)(Job&) = nullptr) {
   if (!job_begin()) {
     // A derived job (one with `prepare`) follows the job it derives from, which already said so.
     if (prepare == nullptr) Log(std::string(name) + ": Imp00000 em finalização, job não iniciado"_cp);
     return false;
   }
-  const uint64_t ticket = turns().take();
+  job::Context context{hostdir::root(), std::move(kind), {}, {}};
+  // A job derived from another reads the same packets: what they held was already told in the first one.
+  if (prepare != nullptr) context.loggedOnce.push_back("cp1252");
+  auto owned = std::make_shared<Job>(std::move(job));
   try {
-    std::thread([ticket, body, prepare, p = owned.get()]() noexcept {
+    submit_job([owned, body, prepare, context = std::move(context)](uint64_t ticket) mutable noexcept {
       try {
+        job::Scope scope(std::move(context));
         bool run = true;
         try {
-          run = prepare == nullptr || prepare(*p);
+          run = prepare == nullptr || prepare(*owned);
         } catch (...) {
           run = false;  // what cannot be prepared is logged by the job it derives from
         }
         if (run) {
           turns().wait(ticket);
-          body(*p);
+          body(*owned);
         }
       } catch (...) {
         // the bodies log their own failures
       }
-      delete p;
+      owned.reset();
       turns().finish(ticket);
       job_end();  // last: once the count drops, the package may be unloaded
-    }).detach();
-    owned.release();  // the running thread frees it
+    });
   } catch (...) {
-    turns().finish(ticket);
     job_end();
     Log(std::string(name) + ": não foi possível criar a thread do job"_cp);
     return false;
@@ -186,11 +188,7 @@ bool start_thread(const char* name, Job job, void (*body)(const Job&), bool (*pr
 
 // ---- data packets ---------------------------------------------------------------------------------------
 std::string packet_text(const Variant& v, const char* what) {
-  switch (v.type()) {
-    case Variant::Type::Bytes: return v.bytes_value();
-    case Variant::Type::Text: return cp1252::to_utf8(v.text());  // a text across the ABI is Windows-1252
-    default: throw Error(std::string(what) + " não é um pacote de dados"_cp);
-  }
+  return PacketJson(v, what);
 }
 
 // The first record of a job's packet; each field is read separately and a missing one gives its fallback.
@@ -593,15 +591,17 @@ void OnImpCancelamento_Execute(const CancelamentoJob& job) {
 // ---- thread classes -------------------------------------------------------------------------------------------
 
 bool TImpressaoNaoFiscalThread(NaoFiscalJob job) {
-  return start_thread("TImpressaoNaoFiscalThread", std::move(job), &onImpressaoNaoFiscal_Execute);
+  std::string kind = job.kind;
+  return start_thread("TImpressaoNaoFiscalThread", std::move(job), std::move(kind), &onImpressaoNaoFiscal_Execute);
 }
 
 bool TImpNaoFiscalDlvThread(NaoFiscalJob job) {
-  return start_thread("TImpNaoFiscalDlvThread", std::move(job), &onImpNaoFiscalDlv_Execute);
+  std::string kind = job.kind;
+  return start_thread("TImpNaoFiscalDlvThread", std::move(job), std::move(kind), &onImpNaoFiscalDlv_Execute);
 }
 
 bool TImpCancelamentoThread(CancelamentoJob job) {
-  return start_thread("TImpCancelamentoThread", std::move(job), &OnImpCancelamento_Execute);
+  return start_thread("TImpCancelamentoThread", std::move(job), "CANCPRODUTO", &OnImpCancelamento_Execute);
 }
 
 // ---- dispatchers --------------------------------------------------------------------------------------------
@@ -634,7 +634,7 @@ void DisparaImpressaoNaoFiscal(const VariantArray& items) {
   // waits for the order to be decoded. When no row has a second printer it ends without a trace.
   job.secondPrinterRun = true;
   start_thread(
-      "TImpressaoNaoFiscalThread", std::move(job), &onImpressaoNaoFiscal_Execute, +[](NaoFiscalJob& j) {
+      "TImpressaoNaoFiscalThread", std::move(job), "PEDIDO", &onImpressaoNaoFiscal_Execute, +[](NaoFiscalJob& j) {
         Variant second = second_production_run(j.dados1);
         if (second.is_unassigned()) return false;
         j.dados1 = std::move(second);

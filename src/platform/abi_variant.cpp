@@ -4,11 +4,13 @@
 #include <cstring>
 #include <new>
 
+#include "platform/cp1252.h"
 #include "platform/error.h"
 
 namespace imp::abi {
 
-Variant from_abi(const imp_variant& v) {
+namespace {
+Variant from_abi(const imp_variant& v, int depth) {
   switch (v.type) {
     case IMP_VT_EMPTY: return Variant();
     case IMP_VT_NULL: return Variant::null();
@@ -24,15 +26,24 @@ Variant from_abi(const imp_variant& v) {
       return Variant::bytes(
           std::string(reinterpret_cast<const char*>(v.v.bytes.ptr), static_cast<std::size_t>(v.v.bytes.len)));
     case IMP_VT_ARRAY: {
+      // A host's array nested beyond any job's layout would only exhaust the stack.
+      if (depth >= kMaxVariantDepth)
+        throw Error("Variant com arrays aninhados além de "_cp + std::to_string(kMaxVariantDepth) +
+                    " níveis: recusado"_cp);
       std::vector<Variant> items;
       if (v.v.array.items && v.v.array.count > 0) {
         items.reserve(static_cast<std::size_t>(v.v.array.count));
-        for (int32_t i = 0; i < v.v.array.count; ++i) items.push_back(from_abi(v.v.array.items[i]));
+        for (int32_t i = 0; i < v.v.array.count; ++i) items.push_back(from_abi(v.v.array.items[i], depth + 1));
       }
       return Variant::array(std::move(items));
     }
     default: throw Error("Tipo de variant desconhecido: " + std::to_string(v.type));
   }
+}
+}  // namespace
+
+Variant from_abi(const imp_variant& v) {
+  return from_abi(v, 0);
 }
 
 namespace {

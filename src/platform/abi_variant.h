@@ -6,7 +6,11 @@
 
 namespace imp::abi {
 
-// Copies an imp_variant the caller owns. Throws imp::Error on an unknown type tag.
+// How deep arrays may nest in a value handed in (job arrays nest two or three levels).
+inline constexpr int kMaxVariantDepth = 64;
+
+// Copies an imp_variant the caller owns. Throws imp::Error on an unknown type tag and on arrays nested more
+// than kMaxVariantDepth levels.
 Variant from_abi(const imp_variant& v);
 // Fills `out` (assumed empty or garbage) with module-allocated memory: release with imp_variant_clear.
 void to_abi(const Variant& v, imp_variant* out);

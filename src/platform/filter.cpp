@@ -1,5 +1,6 @@
 #include "platform/filter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -106,8 +107,16 @@ class FilterParser {
     return true;
   }
 
+  // Expressions are built by the documents and hold a few terms; one nested without end (or a chain of
+  // thousands of terms) is refused before evaluating it could exhaust the stack.
+  static constexpr int kMaxDepth = 128;
+
   int add(Node n) {
+    auto depth_of = [this](int i) { return i < 0 ? 0 : depth_[static_cast<std::size_t>(i)]; };
+    const int depth = 1 + std::max(depth_of(n.left), depth_of(n.right));
+    if (depth > kMaxDepth) error("expression nested too deep");
     out_.nodes_.push_back(std::move(n));
+    depth_.push_back(depth);
     return static_cast<int>(out_.nodes_.size()) - 1;
   }
 
@@ -136,6 +145,11 @@ class FilterParser {
   }
 
   int parse_not() {
+    if (++nesting_ > kMaxDepth) error("expression nested too deep");
+    struct Leave {
+      int& n;
+      ~Leave() { --n; }
+    } leave{nesting_};
     if (keyword("NOT")) {
       Node n;
       n.kind = Node::Kind::Not;
@@ -276,6 +290,8 @@ class FilterParser {
   FilterExpression& out_;
   std::string_view s_;
   std::size_t p_ = 0;
+  int nesting_ = 0;         // NOT and '(' open at the cursor
+  std::vector<int> depth_;  // depth of each node built
 };
 
 FilterExpression FilterExpression::Parse(std::string_view text) {

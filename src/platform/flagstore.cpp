@@ -4,8 +4,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -14,6 +12,7 @@
 #include "platform/cp1252.h"
 #include "platform/error.h"
 #include "platform/hostdir.h"
+#include "platform/safefile.h"
 
 namespace imp::flagstore {
 namespace {
@@ -27,17 +26,17 @@ class FileLock {
   explicit FileLock(const std::filesystem::path& store) {
     auto lock = store;
     lock += ".lock";
-    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw Error("Registro: não foi possível abrir "_cp + lock.string() + ": " + std::strerror(errno));
-    ::flock(fd_, LOCK_EX);
+    try {
+      fd_ = safefile::open_file(lock, O_RDWR | O_CREAT, false);
+    } catch (const std::exception& e) {
+      throw Error("Registro: "_cp + e.what());
+    }
+    ::flock(fd_.get(), LOCK_EX);
   }
-  ~FileLock() {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-  }
+  ~FileLock() { ::flock(fd_.get(), LOCK_UN); }
 
  private:
-  int fd_;
+  safefile::Fd fd_;
 };
 
 std::filesystem::path store_path() {
@@ -87,17 +86,11 @@ void write_bool(std::string_view key, std::string_view name, bool value) {
   Json& k = j[utf8(key)];
   if (!k.is_object()) k = Json::object();
   k[utf8(name)] = value;
-  auto tmp = path;
-  tmp += ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << j.dump(2) << '\n';
-    out.flush();
-    if (!out) throw Error("Registro: não foi possível gravar "_cp + tmp.string());
+  try {
+    safefile::write_atomic(path, j.dump(2) + '\n', false);
+  } catch (const std::exception& e) {
+    throw Error("Registro: "_cp + e.what());
   }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) throw Error("Registro: não foi possível gravar "_cp + path.string() + ": " + ec.message());
 }
 
 }  // namespace imp::flagstore

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/job.h"
+#include "platform/safefile.h"
 
 namespace imp::hostdir {
 namespace {
@@ -44,20 +46,42 @@ std::vector<std::string> split(std::string_view p) {
   return parts;
 }
 
+// A folder as an absolute path, taken against the working folder of the moment it is given: a host that
+// changes its working folder later keeps the same host folder.
+std::string absolute(const std::string& path) {
+  std::error_code ec;
+  auto abs = std::filesystem::absolute(path, ec);
+  return ec ? path : abs.lexically_normal().string();
+}
+
+std::string g_env_seen, g_env_absolute;  // $IMP_HOST_DIR as last read, and as made absolute then
+
 }  // namespace
 
 void set(const std::string& path) {
+  std::string abs = path.empty() ? std::string() : absolute(path);
   std::lock_guard lk(g_mutex);
-  g_set = path;
+  g_set = abs;
 }
 
-std::filesystem::path root() {
+std::filesystem::path module_root() {
   {
     std::lock_guard lk(g_mutex);
     if (!g_set.empty()) return g_set;
+    if (const char* env = std::getenv("IMP_HOST_DIR"); env && *env) {
+      if (g_env_seen != env) {
+        g_env_seen = env;
+        g_env_absolute = absolute(env);
+      }
+      return g_env_absolute;
+    }
   }
-  if (const char* env = std::getenv("IMP_HOST_DIR"); env && *env) return env;
   return executable_folder();
+}
+
+std::filesystem::path root() {
+  if (const job::Context* ctx = job::current(); ctx && !ctx->hostDir.empty()) return ctx->hostDir;
+  return module_root();
 }
 
 std::filesystem::path resolve(std::string_view windows_path) {
@@ -101,7 +125,7 @@ std::filesystem::path resolve(std::string_view windows_path) {
 }
 
 void create_folders(const std::filesystem::path& folder) {
-  std::filesystem::create_directories(folder);
+  safefile::open_folder(folder, true);
 }
 
 }  // namespace imp::hostdir

@@ -10,8 +10,13 @@
 
 namespace imp::hostdir {
 
+// A relative folder is made absolute against the working folder of the moment (for $IMP_HOST_DIR: of the
+// moment it is first read), so a host that changes its working folder keeps its host folder.
 void set(const std::string& path);  // empty: back to $IMP_HOST_DIR / the executable's folder
+// The host folder of the job running on this thread (the one it was dispatched with), else the module's.
 std::filesystem::path root();
+// The module's host folder, whatever job runs: what a new job is dispatched with.
+std::filesystem::path module_root();
 
 // Resolves a Windows-style or relative path below the host folder. A drive ("C:") is dropped and
 // C:\Windows\temp\ resolves to tmp/. Components that do not exist keep the spelling given.

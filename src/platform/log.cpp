@@ -1,8 +1,5 @@
 #include "platform/log.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -10,7 +7,9 @@
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/hostdir.h"
+#include "platform/job.h"
 #include "platform/rtl.h"
+#include "platform/safefile.h"
 
 namespace imp::log {
 namespace {
@@ -18,21 +17,32 @@ namespace {
 // One writer at a time, so lines of two threads never interleave.
 std::mutex g_mutex;
 
-bool append_line(const std::filesystem::path& file, double now, std::string_view text, std::string* error) {
-  std::string line = cp1252::to_utf8(DateTimeToStr(now) + " - " + std::string(text));
+// CR and LF inside a text are shown as \r and \n: data can never forge a line of its own.
+std::string one_line(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out.push_back(c);
+  }
+  return out;
+}
+
+bool append_line(const std::filesystem::path& file, double now, std::string_view text, bool create_folders,
+                 std::string* error) {
+  std::string line = cp1252::to_utf8(DateTimeToStr(now) + " - " + one_line(text));
   line.push_back('\n');
-  std::ofstream out(file, std::ios::binary | std::ios::app);
-  if (!out) {
-    if (error) *error = std::strerror(errno);
+  try {
+    safefile::append(file, line, create_folders);
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
     return false;
   }
-  out.write(line.data(), static_cast<std::streamsize>(line.size()));
-  out.flush();
-  if (!out) {
-    if (error) *error = std::strerror(errno);
-    return false;
-  }
-  return true;
 }
 
 std::filesystem::path daily_path(double now) {
@@ -46,10 +56,7 @@ std::filesystem::path monthly_path(double now) {
 
 void write_daily(double now, std::string_view text) {
   try {
-    auto file = daily_path(now);
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    append_line(file, now, text, nullptr);
+    append_line(daily_path(now), now, text, true, nullptr);
   } catch (...) {
     // The log is the last resort: nothing to report to.
   }
@@ -69,31 +76,18 @@ void LogImpNFiscal(std::string_view text) {
   std::filesystem::path file;
   try {
     file = monthly_path(now);
-    if (append_line(file, now, text, &error)) return;
+    if (append_line(file, now, text, false, &error)) return;
   } catch (const std::exception& e) {
     error = e.what();
   }
   write_daily(now, cp1252::from_utf8_lossy(file.string()) + ": " + error + " - Imp00000 - Funcao:LogImpNFiscal");
 }
 
-namespace {
-using KeySet = std::vector<std::string>;
-thread_local KeySet* t_job_keys = nullptr;
-}  // namespace
-
-JobLogScope::JobLogScope() : saved_(t_job_keys) {
-  t_job_keys = new KeySet;
-}
-JobLogScope::~JobLogScope() {
-  delete t_job_keys;
-  t_job_keys = static_cast<KeySet*>(saved_);
-}
-
 void LogOncePerJob(std::string_view key, std::string_view text) {
-  if (t_job_keys) {
-    for (const auto& k : *t_job_keys)
+  if (job::Context* ctx = job::current()) {
+    for (const auto& k : ctx->loggedOnce)
       if (k == key) return;
-    t_job_keys->emplace_back(key);
+    ctx->loggedOnce.emplace_back(key);
   }
   LogErroImpNaoFiscal(text);
 }

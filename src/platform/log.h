@@ -18,18 +18,8 @@ void LogErroImpNaoFiscal(std::string_view text);
 // the failure is written to the daily log instead; it never reaches the host.
 void LogImpNFiscal(std::string_view text);
 
-// Job-scoped notices. Inside a JobLogScope (one per job, on the job's thread) LogOncePerJob writes a text the
-// first time its key is seen in that job; outside any scope it writes every time.
-class JobLogScope {
- public:
-  JobLogScope();
-  ~JobLogScope();
-  JobLogScope(const JobLogScope&) = delete;
-  JobLogScope& operator=(const JobLogScope&) = delete;
-
- private:
-  void* saved_;
-};
+// Writes a text the first time its key is seen in the running job (see platform/job.h); outside a job,
+// every time.
 void LogOncePerJob(std::string_view key, std::string_view text);
 
 // Once per job: data held characters with no Windows-1252 form (printed as "?") or NULs (printed as

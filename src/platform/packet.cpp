@@ -12,7 +12,9 @@
 
 #include "platform/cp1252.h"
 #include "platform/error.h"
+#include "platform/log.h"
 #include "platform/rtl.h"
+#include "platform/safefile.h"
 
 namespace imp {
 namespace {
@@ -86,12 +88,17 @@ FieldValue decode_value(const FieldDef& def, const json& v, std::size_t row) {
   switch (def.type) {
     case FieldType::String: {
       if (!v.is_string()) refuse(where() + ": esperado um texto"_cp);
-      auto text = to_cp1252(v.get_ref<const std::string&>());
-      if (!text) refuse(where() + ": caractere fora do Windows-1252"_cp);
-      if (text->find('\0') != std::string::npos) refuse(where() + ": caractere NUL no texto"_cp);
-      if (def.size > 0 && text->size() > static_cast<std::size_t>(def.size)) text->resize(def.size);
-      if (text->empty()) return std::monostate{};
-      return std::move(*text);
+      // One unusual character never loses a document: a character with no Windows-1252 form prints as "?",
+      // a NUL as a blank (logged once per job), and control characters as blanks, so that data can never
+      // drive the printer or the cash drawer.
+      bool replaced = false;
+      std::string text = cp1252::from_utf8_data(v.get_ref<const std::string&>(), &replaced);
+      if (replaced) log::NoteReplacedCharacters("Pacote de dados, "_cp + where());
+      for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+      if (def.size > 0 && text.size() > static_cast<std::size_t>(def.size)) text.resize(def.size);
+      if (text.empty()) return std::monostate{};
+      return text;
     }
     case FieldType::Float:
       if (!v.is_number()) refuse(where() + ": esperado um número"_cp);
@@ -134,6 +141,8 @@ PacketContents DecodePacket(std::string_view text) {
     j = json::parse(text.begin(), text.end());
   } catch (const json::parse_error& e) {
     refuse("não é JSON válido (byte "_cp + std::to_string(e.byte) + ")");
+  } catch (const json::exception&) {
+    refuse("não é JSON válido (número fora do intervalo de um double)"_cp);
   }
   if (!j.is_object()) refuse("esperado um objeto com \"fields\" e \"rows\"");
   auto fields = j.find("fields");
@@ -166,6 +175,14 @@ PacketContents DecodePacket(std::string_view text) {
     out.rows.push_back(std::move(values));
   }
   return out;
+}
+
+std::string PacketJson(const Variant& v, std::string_view what) {
+  switch (v.type()) {
+    case Variant::Type::Bytes: return v.bytes_value();
+    case Variant::Type::Text: return cp1252::to_utf8(v.text());
+    default: throw Error(std::string(what) + " não é um pacote de dados"_cp);
+  }
 }
 
 std::string EncodePacket(const std::vector<FieldDef>& fields, const std::vector<const std::vector<FieldValue>*>& rows) {
@@ -223,23 +240,10 @@ std::string ReadPacketFile(const std::filesystem::path& path) {
 }
 
 void WritePacketFile(const std::filesystem::path& path, std::string_view packet) {
-  std::filesystem::path tmp = path;
-  tmp += ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out.write(packet.data(), static_cast<std::streamsize>(packet.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(tmp, ec);
-      throw Error("Não foi possível gravar o arquivo \""_cp + cp1252::from_utf8_lossy(path.string()) + "\"");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::filesystem::remove(tmp, ec);
-    throw Error("Não foi possível gravar o arquivo \""_cp + cp1252::from_utf8_lossy(path.string()) + "\"");
+  try {
+    safefile::write_atomic(path, packet, false);
+  } catch (const std::exception& e) {
+    throw Error("Não foi possível gravar o arquivo \""_cp + cp1252::from_utf8_lossy(path.string()) + "\": " + e.what());
   }
 }
 

@@ -15,7 +15,8 @@
 
 #include "platform/cp1252.h"
 #include "platform/error.h"
-#include "platform/hostdir.h"
+#include "platform/job.h"
+#include "platform/safefile.h"
 
 namespace imp::port {
 namespace {
@@ -56,30 +57,41 @@ class NoSigpipe {
   sigset_t old_;
 };
 
-bool below_host_folder(const std::filesystem::path& device) {
-  auto root = std::filesystem::weakly_canonical(hostdir::root());
-  auto target = std::filesystem::weakly_canonical(std::filesystem::absolute(device));
-  auto r = root.begin(), t = target.begin();
-  for (; r != root.end(); ++r, ++t)
-    if (t == target.end() || *r != *t) return false;
-  return true;
-}
-
 int open_port(std::string_view port, const std::filesystem::path& device) {
-  int flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  const int flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   struct stat st {};
   bool exists = ::stat(device.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) fail(port, device, "não é um dispositivo nem um arquivo"_cp, 0);
-  // A capture file collects every write; it may be created only below the host folder, so a missing
-  // device (/dev/lp0 of an unplugged printer) is an error and never becomes a file.
-  if (exists && S_ISREG(st.st_mode)) flags |= O_APPEND;
-  if (!exists) {
-    if (!below_host_folder(device)) fail(port, device, "impressora não conectada"_cp, ENOENT);
-    flags |= O_APPEND | O_CREAT;
+  if (exists && !S_ISREG(st.st_mode)) {  // a device (or a pipe) is a printer wherever it is
+    int fd = ::open(device.c_str(), flags);
+    if (fd < 0) fail(port, device, "não foi possível abrir"_cp, errno);
+    return fd;
   }
-  int fd = ::open(device.c_str(), flags, 0644);
-  if (fd < 0) fail(port, device, "não foi possível abrir"_cp, errno);
-  return fd;
+  // A capture file collects every write. It lives only below the host folder and is never reached through a
+  // link planted at its name, so a missing device (/dev/lp0 of an unplugged printer) never becomes a file and
+  // no write ever lands outside the folder.
+  if (!safefile::below_host_folder(device)) {
+    if (!exists) fail(port, device, "impressora não conectada"_cp, ENOENT);
+    fail(port, device, "arquivo de captura fora da pasta do sistema"_cp, 0);
+  }
+  try {
+    return safefile::open_file(device, flags | O_APPEND | O_CREAT, false).release();
+  } catch (const std::exception& e) {
+    fail(port, device, e.what(), 0);
+  }
+}
+
+// A port that stalled in the running job: its later writes in that job fail at once.
+void refuse_if_failed(std::string_view port, const std::filesystem::path& device) {
+  job::Context* ctx = job::current();
+  if (!ctx) return;
+  auto it = ctx->failedPorts.find(device.string());
+  if (it != ctx->failedPorts.end())
+    fail(port, device, "não enviado, a impressora já falhou neste job ("_cp + it->second + ")", 0);
+}
+
+void mark_failed(const std::filesystem::path& device, const std::string& why) {
+  if (job::Context* ctx = job::current()) ctx->failedPorts.emplace(device.string(), why);
 }
 
 }  // namespace
@@ -88,6 +100,7 @@ std::filesystem::path device_of(const PortMap& map, std::string_view port) {
   std::string name = upper(port);
   while (!name.empty() && (name.back() == ':' || name.back() == ' ')) name.pop_back();
   if (auto it = map.names.find(name); it != map.names.end()) return it->second;
+  if (auto it = map.invalid.find(name); it != map.invalid.end()) throw Error(it->second);
   auto number = [&](std::size_t from) -> int {
     if (name.size() <= from || name.size() > from + 3) return -1;
     int n = 0;
@@ -104,12 +117,14 @@ std::filesystem::path device_of(const PortMap& map, std::string_view port) {
 
 void touch(const PortMap& map, std::string_view port) {
   auto device = device_of(map, port);
+  refuse_if_failed(port, device);
   int fd = open_port(port, device);
   ::close(fd);
 }
 
 void write(const PortMap& map, std::string_view port, std::string_view bytes) {
   auto device = device_of(map, port);
+  refuse_if_failed(port, device);
   NoSigpipe guard;
   int fd = open_port(port, device);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(map.timeoutSeconds);
@@ -130,7 +145,9 @@ void write(const PortMap& map, std::string_view port, std::string_view bytes) {
     if (left.count() <= 0) {
       if (::isatty(fd)) ::tcflush(fd, TCOFLUSH);  // a stalled serial line must not hold close() for long
       ::close(fd);
-      fail(port, device, "tempo esgotado na escrita (impressora não responde)"_cp, 0);
+      const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
+      mark_failed(device, why);
+      fail(port, device, why, 0);
     }
     pollfd p{fd, POLLOUT, 0};
     ::poll(&p, 1, static_cast<int>(left.count()));

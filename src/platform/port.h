@@ -13,17 +13,19 @@ namespace imp::port {
 
 struct PortMap {
   std::map<std::string, std::filesystem::path> names;  // upper-cased port name -> device or file
+  std::map<std::string, std::string> invalid;          // upper-cased port name -> why its entry is refused
   int timeoutSeconds = 10;
 };
 
 // The device or file of a port: the map's entry (names match regardless of case), else LPTn -> /dev/lp(n-1),
-// COMn -> /dev/ttyS(n-1); imp::Error for any other name.
+// COMn -> /dev/ttyS(n-1); imp::Error for any other name and for a port whose map entry is invalid.
 std::filesystem::path device_of(const PortMap& map, std::string_view port);
 
 // Opens and closes the port once (the port exists and takes writes). imp::Error on failure.
 void touch(const PortMap& map, std::string_view port);
 // Writes the bytes to the port. imp::Error with the system's reason on failure (nothing written is
-// reported as written).
+// reported as written). A write that times out fails the port for the rest of the running job (see
+// platform/job.h): its later writes there fail at once.
 void write(const PortMap& map, std::string_view port, std::string_view bytes);
 
 }  // namespace imp::port

@@ -25,6 +25,7 @@
 #include "platform/filter.h"
 #include "platform/hostdir.h"
 #include "platform/log.h"
+#include "platform/packet.h"
 #include "platform/rtl.h"
 #include "tickets/order_labels.h"
 
@@ -128,9 +129,9 @@ std::string cut(std::string_view s, int count) {
 }
 
 std::string packet_of(const Variant& v) {
-  if (v.type() == Variant::Type::Bytes) return v.bytes_value();
-  if (v.type() == Variant::Type::Text) return v.text();
-  throw Error("ImpPedido_Brasil: pacote de dados ausente");
+  if (v.type() != Variant::Type::Bytes && v.type() != Variant::Type::Text)
+    throw Error("ImpPedido_Brasil: pacote de dados ausente");
+  return PacketJson(v, "ImpPedido_Brasil");
 }
 
 std::string field_text(ClientDataSet& ds, std::string_view name) {
@@ -163,6 +164,23 @@ std::vector<ObsPart> split_observations(std::string_view s) {
     parts.push_back({std::string(s.substr(start, semi - start)), true});
     start = semi + 1;
   }
+}
+
+// A quantity printed once per unit that cannot be counted so: not a number, infinite or above 999 units. Such
+// an item prints once, with its quantity, instead of holding the printer (and every later order) for good.
+constexpr double kMaxUnitTickets = 999;
+bool BogusUnits(double quantity) {
+  return !std::isfinite(quantity) || quantity > kMaxUnitTickets;
+}
+
+// How many tickets an item printed once per unit gets: one per whole unit (2.5 gives two), at least one.
+int TicketsPerUnit(double q, const std::string& product) {
+  if (BogusUnits(q)) {
+    log::LogErroImpNaoFiscal("ImpPedido_Brasil: quantidade "_cp + FloatToStr(q) + " de " + product +
+                             " impressa num único ticket (uma por unidade só até 999)"_cp);
+    return 1;
+  }
+  return q > 1 ? static_cast<int>(std::floor(q)) : 1;
 }
 
 // The quantity as the tickets print it: brought to three decimals, then as a fraction when below one.
@@ -356,6 +374,7 @@ class PedidoBrasil {
 
   // the host's combo tables, read once per order
   bool combosRead_ = false, combosAvailable_ = false;
+  bool orderRefused_ = false;  // the order could not be read
   ClientDataSet prodComb_, menuComb_;
 };
 
@@ -394,14 +413,27 @@ void PedidoBrasil::Compose(const Variant& dados1, const Variant& dados4) {
   ReadStation();
   TrdmImpressoras& rdm = EnsureDataModule();
   posicao_ = rdm.msgPadraoBrasil().Msg("POSICAO");
-  std::string order = packet_of(dados1);
-  if (puxa_ && globals::stIdImpPuxAntPed == "S") {
-    log_line("INICIO Impressão Puxa - ImpPedido_Brasil"_cp);
-    order = puxa_copy(rdm, order);
-    globals::boFimPedidoZebra.store(true);
+  // An order packet that is refused is refused once: the puxa report after the order would read the same
+  // packet and only log the same refusal again.
+  std::string order;
+  try {
+    order = packet_of(dados1);
+    if (puxa_ && globals::stIdImpPuxAntPed == "S") {
+      log_line("INICIO Impressão Puxa - ImpPedido_Brasil"_cp);
+      order = puxa_copy(rdm, order);
+      globals::boFimPedidoZebra.store(true);
+    }
+  } catch (const Error&) {
+    orderRefused_ = true;
+    throw;
   }
   ReadStoreSettings(rdm);
-  LoadOrder(rdm, order);
+  try {
+    LoadOrder(rdm, order);
+  } catch (const Error&) {
+    orderRefused_ = true;
+    throw;
+  }
   LoadParameters(rdm, packet_of(dados4));
   ObservationProducts(rdm);
 
@@ -773,13 +805,10 @@ void PedidoBrasil::SingleRow(TrdmImpressoras& rdm, const Row& r) {
   if (r.IDIMPRODUVEZ == "S") {
     const std::string ticket = Closed(false);
     const bool slowPrinter = IDTIPOIMPNF1_ == "14" || IDTIPOIMPNF1_ == "35";
-    if (r.QTPRODCOMVEN > 1) {
-      for (int unit = 1; unit <= r.QTPRODCOMVEN; ++unit) {
-        Send(ticket);
-        if (slowPrinter) Delay(3);
-      }
-    } else {
+    const int units = TicketsPerUnit(r.QTPRODCOMVEN, r.NMPRODUTO);
+    for (int unit = 1; unit <= units; ++unit) {
       Send(ticket);
+      if (slowPrinter && r.QTPRODCOMVEN > 1 && !BogusUnits(r.QTPRODCOMVEN)) Delay(3);
     }
     text_.clear();
     ticketStart_.clear();
@@ -833,7 +862,7 @@ void PedidoBrasil::LastTicket() {
 }
 
 void PedidoBrasil::PuxaAfter(const Variant& dados1, const Variant& dados4) {
-  if (puxa_ || globals::stIdImpPuxAntPed != "N") return;
+  if (puxa_ || globals::stIdImpPuxAntPed != "N" || orderRefused_) return;
   const std::string copy = puxa_copy(EnsureDataModule(), packet_of(dados1));
   globals::boFimPedidoZebra.store(true);
   log_line("Chamada Recursiva");
@@ -959,7 +988,7 @@ std::string PedidoBrasil::ItemLine(TrdmImpressoras& rdm, const Row& r) {
   std::string quantity;
   if (weighed != "N")
     quantity = FormatFloat("0.000", r.QTPRODCOMVEN);  // sold by weight, or not found
-  else if (r.IDIMPRODUVEZ == "S" && r.NRSEQPRODCOM.empty())
+  else if (r.IDIMPRODUVEZ == "S" && r.NRSEQPRODCOM.empty() && !BogusUnits(r.QTPRODCOMVEN))
     quantity = ConvertFracionario(1);
   else
     quantity = fraction(r.QTPRODCOMVEN);

@@ -144,6 +144,21 @@ TEST(Filter, ErrorsNameTheExpressionOrTheField) {
   EXPECT_EQ(ids(ds), (Strings{"1"}));
   EXPECT_THROW(ds.SetFilter("QT = 'abc'"), Error);  // a text that is no number against a number field
   EXPECT_THROW(ds.SetFilter("NMPRODUTO"), Error);   // a text field is no condition
+
+  // Nesting without end is refused before anything recurses that deep; real depths pass.
+  std::string chain = "ID = '1'";
+  for (int i = 0; i < 20; ++i) chain = "NOT (" + chain + ") OR ID = '2'";
+  EXPECT_NO_THROW(ds.SetFilter(chain));
+  for (const std::string& deep : {std::string(100000, '(') + "ID = '1'" + std::string(100000, ')'), [] {
+                                    std::string s = "ID = '1'";
+                                    for (int i = 0; i < 100000; ++i) s += " AND ID = '1'";
+                                    return s;
+                                  }()}) {
+    EXPECT_THROW(ds.SetFilter(deep), Error);
+  }
+  std::string nots;
+  for (int i = 0; i < 100000; ++i) nots += "NOT ";
+  EXPECT_THROW(ds.SetFilter(nots + "ID = '1'"), Error);
 }
 
 }  // namespace

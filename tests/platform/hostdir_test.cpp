@@ -44,6 +44,21 @@ TEST(HostDirRoot, FallsBackToEnvironmentThenExecutable) {
   EXPECT_EQ(hostdir::root(), std::filesystem::path("/tmp/imp-host-x"));
   unsetenv("IMP_HOST_DIR");
   EXPECT_EQ(hostdir::root(), std::filesystem::read_symlink("/proc/self/exe").parent_path());
+
+  // A relative folder is taken against the working folder of the moment it is given (or first read).
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path("/tmp");
+  hostdir::set("imp-rel");
+  setenv("IMP_HOST_DIR", "imp-env", 1);
+  const auto set = hostdir::root();
+  hostdir::set("");
+  const auto env = hostdir::root();
+  std::filesystem::current_path("/");
+  EXPECT_EQ(set, std::filesystem::path("/tmp/imp-rel"));
+  EXPECT_EQ(env, std::filesystem::path("/tmp/imp-env"));
+  EXPECT_EQ(hostdir::root(), std::filesystem::path("/tmp/imp-env"));
+  unsetenv("IMP_HOST_DIR");
+  std::filesystem::current_path(cwd);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "demo.h"
+#include "pending.h"
 #include "runner.h"
 
 #ifndef IMP_EXAMPLES_DIR
@@ -39,10 +40,27 @@ int main(int argc, char** argv) {
   demo->add_option("--db", db_dir, "folder with schema.sql and demo.sql for the demo database Dados/imp.db")
       ->capture_default_str();
 
+  CLI::App* pending = app.add_subcommand("pending", "tickets a printer did not take, kept in Dados/ImpPendentes/");
+  pending->require_subcommand(1);
+  pending->fallthrough();
+  std::string pending_host_dir;
+  pending->add_option("--host-dir", pending_host_dir, "host folder (default: $IMP_HOST_DIR, else the current folder)");
+  imphost::PendingCommand pending_cmd;
+  pending->add_subcommand("list", "list the kept tickets")->callback([&] { pending_cmd.action = "list"; });
+  CLI::App* reprint = pending->add_subcommand("reprint", "send kept tickets to their printers again");
+  reprint->add_option("ID", pending_cmd.id, "the ticket to reprint (default: every one)");
+  reprint->add_option("--port", pending_cmd.port, "reprint the tickets of this port");
+  reprint->callback([&] { pending_cmd.action = "reprint"; });
+  CLI::App* drop = pending->add_subcommand("drop", "remove a kept ticket without printing it");
+  drop->add_option("ID", pending_cmd.id, "the ticket to remove")->required();
+  drop->callback([&] { pending_cmd.action = "drop"; });
+
   CLI11_PARSE(app, argc, argv);
 
   try {
     imphost::Library lib(lib_path);
+    if (*pending)
+      return imphost::run_pending(lib, imphost::choose_host_dir(pending_host_dir), pending_cmd, std::cout, std::cerr);
     if (*run) {
       std::vector<imphost::Job> jobs;
       for (const auto& f : job_files) jobs.push_back({f, f});

@@ -20,6 +20,9 @@ std::vector<Signature> build_table() {
       {"GetPackageInfoTable", {}, R::Text},
       {"imp_global_get", {Text, VariantOut}, R::Int},
       {"imp_global_set", {Text, Variant}, R::Int},
+      {"imp_pending_list", {}, R::Text},
+      {"imp_pending_reprint", {Text, Text, VarText}, R::Int},
+      {"imp_pending_drop", {Text}, R::Int},
 
       // Logs.
       {"Cli_imp00000_LogErroImpNaoFiscal", {Text}, R::None},

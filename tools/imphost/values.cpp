@@ -266,7 +266,31 @@ std::string base64(std::string_view bytes) {
   return out;
 }
 
+namespace {
+// Job arrays nest two or three levels; deeper is refused before anything recurses that far.
+constexpr int kMaxJobDepth = 64;
+JobValue parse_job_value(const nlohmann::json& j, const std::filesystem::path& base_dir, int depth);
+}  // namespace
+
+// Walks a JSON value without recursion and refuses it when it nests deeper than `limit`.
+void check_depth(const nlohmann::json& root, int limit) {
+  std::vector<std::pair<const nlohmann::json*, int>> todo = {{&root, 0}};
+  while (!todo.empty()) {
+    auto [j, depth] = todo.back();
+    todo.pop_back();
+    if (!j->is_structured()) continue;
+    if (depth >= limit) throw JobError("values nested more than " + std::to_string(limit) + " levels deep");
+    for (const auto& item : *j) todo.emplace_back(&item, depth + 1);
+  }
+}
+
 JobValue parse_job_value(const nlohmann::json& j, const std::filesystem::path& base_dir) {
+  check_depth(j, kMaxJobDepth);  // before anything below recurses or dumps it
+  return parse_job_value(j, base_dir, 0);
+}
+
+namespace {
+JobValue parse_job_value(const nlohmann::json& j, const std::filesystem::path& base_dir, int depth) {
   using T = JobValue::Type;
   JobValue v;
   if (j.is_null()) {
@@ -278,8 +302,10 @@ JobValue parse_job_value(const nlohmann::json& j, const std::filesystem::path& b
   } else if (j.is_string()) {
     v.type = T::Text, v.text = j.get<std::string>();
   } else if (j.is_array()) {
+    if (depth >= kMaxJobDepth)
+      throw JobError("arrays nested more than " + std::to_string(kMaxJobDepth) + " levels deep");
     v.type = T::Array;
-    for (const auto& item : j) v.items.push_back(parse_job_value(item, base_dir));
+    for (const auto& item : j) v.items.push_back(parse_job_value(item, base_dir, depth + 1));
   } else if (j.size() == 1 && j.contains("int")) {
     const auto& n = j["int"];
     const double d = n.is_number() ? n.get<double>() : 0.5;
@@ -309,6 +335,7 @@ JobValue parse_job_value(const nlohmann::json& j, const std::filesystem::path& b
   }
   return v;
 }
+}  // namespace
 
 HostVariant::HostVariant(const JobValue& value) {
   try {

@@ -1,0 +1,38 @@
+// What one job carries on its thread from its start to its end: the host folder it was dispatched with (so a
+// host that moves the folder never splits or redirects queued jobs), its kind, the printer ports that stalled
+// in it (a stalled port costs one timeout per job, not one per write) and the notices it already logged.
+// A direct entry point is a job of its own for as long as the call lasts.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace imp::job {
+
+struct Context {
+  std::filesystem::path hostDir;                   // empty: the module's current host folder
+  std::string kind;                                // "PEDIDO", "CUPOM" ... or the entry point's name
+  std::map<std::string, std::string> failedPorts;  // device -> why it failed
+  std::vector<std::string> loggedOnce;             // keys of LogOncePerJob
+};
+
+// The job running on this thread, or nullptr.
+Context* current();
+
+// Makes `ctx` the current job of this thread until the scope ends; scopes nest.
+class Scope {
+ public:
+  explicit Scope(Context ctx);
+  ~Scope();
+  Scope(const Scope&) = delete;
+  Scope& operator=(const Scope&) = delete;
+  Context& context() { return ctx_; }
+
+ private:
+  Context ctx_;
+  Context* saved_;
+};
+
+}  // namespace imp::job
