@@ -2,13 +2,15 @@
 # Sets up, builds and runs imp00000 on a Debian machine.
 #   ./setup.sh demo   installs what is missing, builds, and prints the example jobs end to end with previews
 #   ./setup.sh test   installs what is missing, builds, and runs the test suite plainly, under
-#                     AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer
+#                     AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer, then runs each
+#                     fuzzer for a short while
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config ccache
   libsqlite3-dev nlohmann-json3-dev libcli11-dev libffi-dev
-  libgtest-dev libgmock-dev libbenchmark-dev)
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev)
 
 install_missing() {
   local missing=()
@@ -49,6 +51,11 @@ case "${1:-}" in
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
     build build-tsan -DCMAKE_BUILD_TYPE=Debug -DIMP_TSAN=ON
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_tests build-tsan
+    # The fuzzers (clang, libFuzzer): 15 s each from their seed corpus; a crash fails the run.
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMP_FUZZ=ON \
+      -DIMP_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-fuzz --target imp_fuzzers -j2
+    fuzz/run.sh build-fuzz 15
     ;;
   *)
     echo "usage: $0 demo|test" >&2
