@@ -82,12 +82,19 @@ IMP_API void imp_variant_clear(imp_variant* v);
 /* Host services                                                                                        */
 /* ---------------------------------------------------------------------------------------------------- */
 
-/* Number formats of the host (decimal and thousands separators, short date and time patterns). */
+/* Number formats of the host (decimal and thousands separators, short date and time patterns, the currency
+ * format). The module fills every field with its default before it calls the host, so a host that knows only
+ * the first fields leaves the later ones at their defaults. */
 typedef struct imp_format_settings {
   char decimal_separator;
   char thousand_separator;
   char short_date[32]; /* e.g. "dd/mm/yyyy" */
   char short_time[32]; /* e.g. "hh:nn:ss" */
+  /* The currency format; defaults "R$", 2, 9 and 2 ("R$ 1.500,00", "-R$ 1,00"). */
+  char currency_string[16]; /* the symbol, Windows-1252 */
+  int32_t currency_format;  /* a positive amount: 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $" */
+  int32_t neg_curr_format;  /* a negative amount, 0 to 15: 0 "($1)", 1 "-$1", ... 8 "-1 $", 9 "-$ 1", ... 15 "(1 $)" */
+  int32_t currency_decimals;
 } imp_format_settings;
 
 /*

@@ -230,6 +230,16 @@ FormatSettings Format() {
   one_char("thousandSeparator", fs.thousandSeparator);
   if (f.contains("shortDate")) fs.shortDate = text_of(f["shortDate"], "shortDate");
   if (f.contains("shortTime")) fs.shortTime = text_of(f["shortTime"], "shortTime");
+  if (f.contains("currencyString")) fs.currencyString = text_of(f["currencyString"], "currencyString");
+  auto integer = [&](const char* key, int& out) {
+    if (!f.contains(key)) return;
+    if (!f[key].is_number_integer()) throw Error(std::string("imphost.json: ") + key + " deve ser um inteiro");
+    out = static_cast<int>(std::clamp<int64_t>(f[key].get<int64_t>(), -1, 99));
+  };
+  integer("currencyFormat", fs.currencyFormat);
+  integer("negCurrFormat", fs.negCurrFormat);
+  integer("currencyDecimals", fs.currencyDecimals);
+  check_currency(fs, "imphost.json: format");
   return fs;
 }
 

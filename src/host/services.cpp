@@ -132,20 +132,40 @@ std::string ParametersPacket() {
 FormatSettings Format() {
   auto t = table();
   if (auto fn = IMP_MEMBER(t, format_settings)) {
-    imp_format_settings s{};
-    s.decimal_separator = ',';
-    s.thousand_separator = '.';
-    if (!fn(t->context, &s)) failed("format_settings");
+    // Every field starts at its default: a host that fills only the fields it knows keeps the others.
     FormatSettings fs;
+    imp_format_settings s{};
+    s.decimal_separator = fs.decimalSeparator;
+    s.thousand_separator = fs.thousandSeparator;
+    std::strncpy(s.currency_string, fs.currencyString.c_str(), sizeof s.currency_string - 1);
+    s.currency_format = fs.currencyFormat;
+    s.neg_curr_format = fs.negCurrFormat;
+    s.currency_decimals = fs.currencyDecimals;
+    if (!fn(t->context, &s)) failed("format_settings");
     fs.decimalSeparator = s.decimal_separator;
     fs.thousandSeparator = s.thousand_separator;
     s.short_date[sizeof s.short_date - 1] = '\0';
     s.short_time[sizeof s.short_time - 1] = '\0';
+    s.currency_string[sizeof s.currency_string - 1] = '\0';
     if (s.short_date[0]) fs.shortDate = s.short_date;
     if (s.short_time[0]) fs.shortTime = s.short_time;
+    fs.currencyString = s.currency_string;
+    fs.currencyFormat = s.currency_format;
+    fs.negCurrFormat = s.neg_curr_format;
+    fs.currencyDecimals = s.currency_decimals;
+    check_currency(fs, "Serviço do host format_settings"_cp);
     return fs;
   }
   return reference::Format();
+}
+
+void check_currency(const FormatSettings& fs, std::string_view source) {
+  const char* wrong = fs.currencyString.size() > 15                         ? "currencyString"
+                      : fs.currencyFormat < 0 || fs.currencyFormat > 3      ? "currencyFormat"
+                      : fs.negCurrFormat < 0 || fs.negCurrFormat > 15       ? "negCurrFormat"
+                      : fs.currencyDecimals < 0 || fs.currencyDecimals > 18 ? "currencyDecimals"
+                                                                            : nullptr;
+  if (wrong) throw Error(std::string(source) + ": " + wrong + " fora dos valores do formato de moeda"_cp);
 }
 
 void refresh_format() {

@@ -29,6 +29,9 @@ std::string ParametersPacket();
 // The host's number formats; refresh_format() installs them as the module's current formats.
 FormatSettings Format();
 void refresh_format();
+// imp::Error, naming `source`, when the currency format holds a value the runtime does not know (a symbol
+// longer than 15 characters, currencyFormat outside 0-3, negCurrFormat outside 0-15, decimals outside 0-18).
+void check_currency(const FormatSettings& fs, std::string_view source);
 
 // PropriedadesImpNF: columns, line-feed text and closing command of a printer model.
 struct PrinterProperties {

@@ -348,6 +348,41 @@ std::string FloatToStrF(double value, int precision, int digits) {
   return FloatToStrF(value, precision, digits, current_format());
 }
 
+std::string FormatCurrency(double value, int digits, const FormatSettings& fs) {
+  if (!std::isfinite(value)) return not_finite_text(value);
+  digits = std::clamp(digits, 0, 18);
+  // '$' stands for the symbol, '1' for the amount.
+  static const char* const kPositive[] = {"$1", "1$", "$ 1", "1 $"};
+  static const char* const kNegative[] = {"($1)", "-$1",  "$-1",  "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
+                                          "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
+  const std::string pattern = digits > 0 ? "#,##0." + std::string(static_cast<std::size_t>(digits), '0') : "#,##0";
+  const std::string amount = FormatFloat(pattern, std::fabs(value), fs);
+  const bool negative =
+      value < 0 && !decimal::round_decimal(decimal::decompose(value), digits, decimal::Rounding::HalfAway).is_zero();
+  const FormatSettings defaults;
+  const int positiveForm =
+      fs.currencyFormat >= 0 && fs.currencyFormat <= 3 ? fs.currencyFormat : defaults.currencyFormat;
+  const int negativeForm = fs.negCurrFormat >= 0 && fs.negCurrFormat <= 15 ? fs.negCurrFormat : defaults.negCurrFormat;
+  const char* form = negative ? kNegative[negativeForm] : kPositive[positiveForm];
+  std::string out;
+  for (const char* c = form; *c; ++c) {
+    if (*c == '$')
+      out += fs.currencyString;
+    else if (*c == '1')
+      out += amount;
+    else
+      out += *c;
+  }
+  return out;
+}
+std::string FormatCurrency(double value, int digits) {
+  return FormatCurrency(value, digits, current_format());
+}
+std::string FormatCurrency(double value) {
+  const FormatSettings fs = current_format();
+  return FormatCurrency(value, fs.currencyDecimals, fs);
+}
+
 std::optional<double> TryStrToFloat(std::string_view text, const FormatSettings&) {
   std::string_view s = trim_blanks(text);
   std::string norm;

@@ -14,6 +14,15 @@ struct FormatSettings {
   char thousandSeparator = '.';
   std::string shortDate = "dd/mm/yyyy";
   std::string shortTime = "hh:nn:ss";
+  // Money: the symbol (Windows-1252), where it stands beside a positive amount (currencyFormat 0 "$1", 1 "1$",
+  // 2 "$ 1", 3 "1 $"), the form of a negative amount (negCurrFormat 0 to 15, the runtime's: 0 "($1)", 1 "-$1",
+  // 2 "$-1", 3 "$1-", 4 "(1$)", 5 "-1$", 6 "1-$", 7 "1$-", 8 "-1 $", 9 "-$ 1", 10 "1 $-", 11 "$ 1-", 12 "$ -1",
+  // 13 "1- $", 14 "($ 1)", 15 "(1 $)") and the decimals. The defaults are the Brazilian ones: "R$ 1.500,00",
+  // "-R$ 1,00".
+  std::string currencyString = "R$";
+  int currencyFormat = 2;
+  int negCurrFormat = 9;
+  int currencyDecimals = 2;
   // The separators '/' and ':' of a pattern stand for these; taken from the short patterns.
   char dateSeparator() const;
   char timeSeparator() const;
@@ -46,6 +55,13 @@ std::string FloatToStr(double value);
 // Fixed format: `digits` decimals, rounded half away from zero; precision is the significant digits kept.
 std::string FloatToStrF(double value, int precision, int digits, const FormatSettings& fs);
 std::string FloatToStrF(double value, int precision, int digits);
+// Money in the currency format of the settings, with thousands separators and `digits` decimals (rounded half
+// away from zero on the 15-significant-digit decimal value): "R$ 12.500,00", "-R$ 1,00". An amount that rounds
+// to zero has no sign. The one routine every document formats money with. A currencyFormat or negCurrFormat
+// out of range takes the default form.
+std::string FormatCurrency(double value, int digits, const FormatSettings& fs);
+std::string FormatCurrency(double value, int digits);
+std::string FormatCurrency(double value);  // the settings' currencyDecimals
 // A number written with either separator ("1,5", "1.5", "-2", " 3 "); nullopt when it is not a number.
 std::optional<double> TryStrToFloat(std::string_view text, const FormatSettings& fs);
 double StrToFloat(std::string_view text, const FormatSettings& fs);  // throws ConversionError

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
@@ -101,6 +102,17 @@ TEST_F(ReferenceHost, ConnectionDialogAndFormats) {
   EXPECT_EQ(fs.decimalSeparator, '.');
   EXPECT_EQ(fs.shortDate, "mm/dd/yyyy");
   EXPECT_EQ(fs.shortTime, "hh:nn:ss");
+  EXPECT_EQ(fs.currencyString, "R$");  // the currency format keeps its defaults
+  EXPECT_EQ(fs.negCurrFormat, 9);
+  config(R"({"format": {"currencyString": "€", "currencyFormat": 3, "negCurrFormat": 8, "currencyDecimals": 0}})");
+  fs = host::Format();
+  EXPECT_EQ(fs.currencyString, "\x80");
+  EXPECT_EQ(FormatCurrency(-1500, fs.currencyDecimals, fs), "-1.500 \x80");
+  for (const char* bad : {R"({"format": {"currencyFormat": 4}})", R"({"format": {"negCurrFormat": 100}})",
+                          R"({"format": {"currencyDecimals": "2"}})", R"({"format": {"currencyString": 1}})"}) {
+    config(bad);
+    EXPECT_THROW(host::Format(), Error) << bad;
+  }
   config("{not json");
   EXPECT_THROW(host::GetStringConexZel(""), Error);
   EXPECT_THROW(host::DialectOf("postgres:x"), Error);
@@ -199,6 +211,34 @@ TEST_F(ReferenceHost, ArrayServicesHandEveryElementBackToTheHost) {
   EXPECT_EQ(result[0].type(), Variant::Type::Bytes);
   EXPECT_TRUE(result[1].is_empty());
   EXPECT_EQ(fake.releases, 10) << "each element goes back to the host, which owns what it wrote";
+}
+
+// A host fills the formats it knows; the currency format keeps the module's defaults unless the host sets it.
+TEST_F(ReferenceHost, HostFormatsKeepTheDefaultsTheHostLeaves) {
+  imp_host h{};
+  h.size = sizeof h;
+  h.format_settings = [](void*, imp_format_settings* s) -> int32_t {
+    s->decimal_separator = '.';  // a host that knows only the first fields
+    s->thousand_separator = ',';
+    return 1;
+  };
+  host::install(&h);
+  auto fs = host::Format();
+  EXPECT_EQ(FormatCurrency(-1234.5, fs.currencyDecimals, fs), "-R$ 1,234.50");
+  h.format_settings = [](void*, imp_format_settings* s) -> int32_t {
+    std::strcpy(s->currency_string, "$");
+    s->neg_curr_format = 1;
+    return 1;
+  };
+  host::install(&h);
+  fs = host::Format();
+  EXPECT_EQ(FormatCurrency(-1234.5, 2, fs), "-$1.234,50");
+  h.format_settings = [](void*, imp_format_settings* s) -> int32_t {
+    s->currency_format = 9;
+    return 1;
+  };
+  host::install(&h);
+  EXPECT_THROW(host::Format(), Error);
 }
 
 TEST_F(ReferenceHost, InstalledMembersWinAndNullMembersFallBack) {

@@ -105,6 +105,45 @@ TEST(FloatToStrF, FixedDecimals) {
   EXPECT_EQ(FloatToStrF(0.1449, 3, 2, brazil()), "0,14");
 }
 
+TEST(FormatCurrency, EveryPositionOfTheSymbolAndTheSign) {
+  FormatSettings fs;
+  fs.currencyString = "$";
+  const char* positive[] = {"$1.234,50", "1.234,50$", "$ 1.234,50", "1.234,50 $"};
+  for (int f = 0; f < 4; ++f) {
+    fs.currencyFormat = f;
+    EXPECT_EQ(FormatCurrency(1234.5, 2, fs), positive[f]) << f;
+  }
+  const char* negative[] = {"($1,00)", "-$1,00",  "$-1,00",  "$1,00-",  "(1,00$)", "-1,00$",  "1,00-$",   "1,00$-",
+                            "-1,00 $", "-$ 1,00", "1,00 $-", "$ 1,00-", "$ -1,00", "1,00- $", "($ 1,00)", "(1,00 $)"};
+  for (int f = 0; f < 16; ++f) {
+    fs.negCurrFormat = f;
+    EXPECT_EQ(FormatCurrency(-1, 2, fs), negative[f]) << f;
+  }
+}
+
+TEST(FormatCurrency, AmountsOfTheDocuments) {
+  FormatSettings colombia;
+  colombia.currencyString = "$";
+  const FormatSettings brazil;
+  FormatSettings out_of_range = us();
+  out_of_range.currencyFormat = 7;
+  out_of_range.negCurrFormat = -1;
+  const struct {
+    const FormatSettings& fs;
+    double value;
+    int digits;
+    const char* text;
+  } cases[] = {
+      {colombia, 12500, 2, "$ 12.500,00"},       {colombia, -1, 2, "-$ 1,00"},
+      {colombia, 125000.005, 2, "$ 125.000,01"},  // half away from zero, on the decimal value
+      {colombia, 0.1 + 0.2, 2, "$ 0,30"},        {colombia, -0.004, 2, "$ 0,00"},  // rounds to zero: no sign
+      {colombia, 1234567.891, 0, "$ 1.234.568"}, {brazil, 59.19, 2, "R$ 59,19"},
+      {out_of_range, -1500, 2, "-R$ 1,500.00"},  // forms out of range take the defaults
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatCurrency(c.value, c.digits, c.fs), c.text) << c.value;
+  EXPECT_EQ(FormatCurrency(std::numeric_limits<double>::infinity(), 2, brazil), "INF");
+}
+
 TEST(StrToFloat, EitherSeparatorAndNothingElse) {
   const struct {
     const char* text;
