@@ -2,7 +2,8 @@
 -- Company 0001, outlet 0001, shop 01 (salão, varanda and lounge), tills 001 and 002, three printers
 -- (kitchen 1, bar 2, cashier 3), thirty-one products (one sold by weight), five payment kinds, an open table
 -- (mesa 12, comanda 0012), a delivery order (comanda 0031 from iFood) and a closed sale (0000001042 on till 001,
--- paid with credit card and pix).
+-- paid with credit card and pix). At the end, a Colombian outlet (0002, Bogotá) with its taxes, two payment kinds
+-- of its own and a closed sale with taxes, payments and change.
 -- Every INSERT names its columns, so that columns added to schema.sql later leave these rows valid.
 
 -- Company, outlet and addresses
@@ -217,3 +218,51 @@ VALUES
   ('001', '0001', NULL, '001', 'Fundo de troco', '2026-12-09 08:00:00', '2026-12-09 08:00:00', 'A', NULL, NULL, 200.00),
   ('001', '0001', '000123456', '002', NULL, '2026-12-09 08:00:00', '2026-12-09 13:47:05', 'E', '0000001042', 1, 120.00),
   ('001', '0001', NULL, '004', NULL, '2026-12-09 08:00:00', '2026-12-09 13:47:05', 'E', '0000001042', NULL, 59.19);
+
+-- A Colombian outlet of the same company: branch 0002 in Bogotá, shop 01 with its terrace, till 001. Its taxes
+-- (INC 8 % on food and lemonade, IVA 19 % on soft drinks; water has none) and a closed sale (0000000315): four
+-- items, a comanda discount of 3.400, paid 60.000 by card and 50.000 in cash, 10.000 given back as change (S).
+
+INSERT INTO SALA (CDFILIAL, CDSALA, NMSALA) VALUES ('0002', '01', 'Terraza');
+INSERT INTO MESA (CDFILIAL, CDLOJA, CDSALA, NRMESA) VALUES ('0002', '01', '01', '07'), ('0002', '01', '01', '08');
+
+INSERT INTO IMPOSTO (CDIMPOSTO, IDTPIMPOSFIS, NMIMPOSTO, SGIMPOSTO) VALUES
+  ('0001', 'T', 'Impuesto al valor agregado', 'IVA'),
+  ('0002', 'T', 'Impuesto nacional al consumo', 'INC');
+
+INSERT INTO ALIQIMPFIS (CDFILIAL, CDIMPOSTO, CDPRODUTO, IDTPIMPOSFIS, VRPEALIMPFIS) VALUES
+  ('0002', '0002', '2001', 'T', 8),
+  ('0002', '0002', '2004', 'T', 8),
+  ('0002', '0002', '4101', 'T', 8),
+  ('0002', '0001', '4001', 'T', 19),
+  ('0002', '0001', '4004', 'T', 19);
+
+INSERT INTO TIPORECE (CDADMINCART, CDBANCARTCR, CDTIPORECE, IDHABASSCUP, IDTIPORECE, NMTIPORECE) VALUES
+  (NULL, NULL, '006', 'N', '4', 'Efectivo'),
+  ('0003', '0003', '007', 'S', '1', 'Tarjeta crédito');
+
+INSERT INTO VENDA (CDCAIXA, CDEMPRESA, CDFILIAL, CDLOJA, CDOPERADOR, CDSENHAPED, DTABERTUR, DTENTRVENDA, IDSITUVENDA,
+                   NRSEQVENDA)
+VALUES ('001', '0001', '0002', '01', '0007', '000057', '2026-12-09 08:00:00', '2026-12-09 12:20:00', 'O', '0000000315');
+
+INSERT INTO ITEMVENDA (CDCAIXA, CDFILIAL, CDPRODPROMOCAO, CDPRODUTO, DSPRODUTOGEN, NMPRODSEC, NRSEQUITVEND, NRSEQVENDA,
+                       QTPRODVEND, VRACRITVEND, VRDESITVEND, VRRATTXSERV, VRUNITVEND, VRUNITVENDCL)
+VALUES
+  ('001', '0002', NULL, '2004', NULL, NULL, '0001', '0000000315', 2, 0, 0, 0, 38500.00, 0),
+  ('001', '0002', NULL, '4001', NULL, NULL, '0002', '0000000315', 3, 0, 0, 0, 4500.00, 0),
+  ('001', '0002', NULL, '4101', NULL, NULL, '0003', '0000000315', 1, 0, 0, 0, 9900.00, 0),
+  ('001', '0002', NULL, '4002', NULL, NULL, '0004', '0000000315', 1, 0, 0, 0, 3000.00, 0);
+
+-- The taxes are included in the prices: tax = amount - amount / (1 + rate).
+INSERT INTO ITVENDAIMPOS (CDCAIXA, CDFILIAL, CDIMPOSTO, NRSEQUITVEND, NRSEQVENDA, VRIMPOPRODIT, VRPEALPRODIT) VALUES
+  ('001', '0002', '0002', '0001', '0000000315', 5703.70, 8),
+  ('001', '0002', '0001', '0002', '0000000315', 2155.46, 19),
+  ('001', '0002', '0002', '0003', '0000000315', 733.33, 8);
+
+INSERT INTO MOVCAIXA (CDCAIXA, CDFILIAL, CDNSUHOSTTEF, CDTIPORECE, DSMOVIVEND, DTABERCAIX, DTMOVIMCAIXA, IDTIPOMOVIVE,
+                      NRSEQVENDA, QTPARCRECEB, VRMOVIVEND)
+VALUES
+  ('001', '0002', '000654321', '007', NULL, '2026-12-09 08:00:00', '2026-12-09 12:20:00', 'E', '0000000315', 1, 60000.00),
+  ('001', '0002', NULL, '006', NULL, '2026-12-09 08:00:00', '2026-12-09 12:20:00', 'E', '0000000315', NULL, 50000.00),
+  ('001', '0002', NULL, '006', 'Cambio', '2026-12-09 08:00:00', '2026-12-09 12:20:00', 'S', '0000000315', NULL,
+   10000.00);

@@ -100,6 +100,16 @@ const std::map<std::string, std::string>& reference_texts() {
        "PV.NRDIAFECHAFOLHA, PV.IDEXTCONSONLINE, PV.CDURLWSEXTCONS FROM FILIAL F, EMPRESA E, PARAMEMPRESA P, PARAVEND "
        "PV WHERE F.CDEMPRESA = E.CDEMPRESA AND E.CDEMPRESA = P.CDEMPRESA AND F.CDFILIAL = PV.CDFILIAL AND F.CDFILIAL "
        "= :P_CDFILIAL"},
+      {"adqAliqProduto",
+       "SELECT IM.SGIMPOSTO, AL.VRPEALIMPFIS FROM ALIQIMPFIS AL INNER JOIN IMPOSTO IM ON IM.CDIMPOSTO = AL.CDIMPOSTO "
+       "WHERE AL.CDPRODUTO = :P_CDPRODUTO AND AL.CDFILIAL = :P_CDFILIAL ORDER BY AL.CDIMPOSTO"},
+      {"adqImpostoVenda",
+       "SELECT IM.SGIMPOSTO, P.VRPEALPRODIT, SUM(P.VRIMPOPRODIT) AS VRIMPOSTO, "
+       "SUM(ROUND(I.QTPRODVEND*(I.VRUNITVEND+ISNULL(I.VRUNITVENDCL,0)),2,1)+ISNULL(I.VRACRITVEND,0)-ISNULL(I."
+       "VRDESITVEND,0)) AS VALOR FROM ITEMVENDA I, ITVENDAIMPOS P, IMPOSTO IM WHERE I.CDFILIAL = P.CDFILIAL AND "
+       "I.CDCAIXA = P.CDCAIXA AND I.NRSEQVENDA = P.NRSEQVENDA AND I.NRSEQUITVEND = P.NRSEQUITVEND AND P.CDIMPOSTO = "
+       "IM.CDIMPOSTO AND I.NRSEQVENDA = :P_NRSEQVENDA AND I.CDFILIAL = :P_CDFILIAL AND I.CDCAIXA = :P_CDCAIXA GROUP "
+       "BY IM.SGIMPOSTO, P.VRPEALPRODIT ORDER BY IM.SGIMPOSTO, P.VRPEALPRODIT"},
       {"adqDadosFilial",
        "SELECT FI.CDFILIAL, FI.NMFILIAL, FI.NMRAZSOCFILI, FI.NRINSJURFILI, FI.CDINSCESTA, FI.CDINSCMUNI, "
        "EF.DSENDEFILI, EF.NMBAIRFILI, EF.SGESTADO, EF.NRTELEFILI, MU.NMMUNICIPIO, EF.IDCONSUPRELSANG, "
@@ -231,6 +241,31 @@ TEST_F(CatalogueTest, DemoRestaurantAnswersAsThePrintoutsExpect) {
   EXPECT_EQ(text(outlet, 0, "NMBAIRFILI"), "Centro");
   EXPECT_EQ(utf8(text(outlet, 0, "NMMUNICIPIO")), "São Paulo");
   EXPECT_EQ(text(outlet, 0, "SGESTADO"), "SP");
+}
+
+// The Colombian sale: each product's tax at the branch (none for water), and the sale's taxes per tax and rate,
+// the base truncated per item as the host's ROUND(x, 2, 1) does.
+TEST_F(CatalogueTest, ColombianTaxesPerProductAndPerSale) {
+  auto c = open_demo(
+      "UPDATE ITEMVENDA SET QTPRODVEND = 0.333, VRUNITVEND = 9999.99 WHERE NRSEQVENDA = "
+      "'0000000315' AND NRSEQUITVEND = '0003';");
+  auto rate = run(*c, "adqAliqProduto", {{"P_CDFILIAL", "0002"}, {"P_CDPRODUTO", "4001"}});
+  ASSERT_EQ(rate.rows.size(), 1u);
+  EXPECT_EQ(text(rate, 0, "SGIMPOSTO"), "IVA");
+  EXPECT_EQ(value(rate, 0, "VRPEALIMPFIS").to_double(), 19);
+  EXPECT_TRUE(run(*c, "adqAliqProduto", {{"P_CDFILIAL", "0002"}, {"P_CDPRODUTO", "4002"}}).rows.empty());
+  EXPECT_TRUE(run(*c, "adqAliqProduto", {{"P_CDPRODUTO", "4001"}}).rows.empty());  // branch 0001 has none
+
+  auto taxes = run(*c, "adqImpostoVenda", {{"P_CDFILIAL", "0002"}, {"P_NRSEQVENDA", "0000000315"}});
+  ASSERT_EQ(taxes.rows.size(), 2u);
+  EXPECT_EQ(text(taxes, 0, "SGIMPOSTO"), "INC");
+  EXPECT_EQ(value(taxes, 0, "VRPEALPRODIT").to_double(), 8);
+  EXPECT_DOUBLE_EQ(value(taxes, 0, "VRIMPOSTO").to_double(), 6437.03);
+  EXPECT_DOUBLE_EQ(value(taxes, 0, "VALOR").to_double(), 80329.99);  // 77000 + 0.333 x 9999.99 = 3329.99(667)
+  EXPECT_EQ(text(taxes, 1, "SGIMPOSTO"), "IVA");
+  EXPECT_DOUBLE_EQ(value(taxes, 1, "VALOR").to_double(), 13500);
+  EXPECT_TRUE(run(*c, "adqImpostoVenda", {{"P_CDFILIAL", "0002"}, {"P_CDCAIXA", "002"}, {"P_NRSEQVENDA", "0000000315"}})
+                  .rows.empty());
 }
 
 // Where the outlet's header address comes from: its own address of the emission type, else the state
