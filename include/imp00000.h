@@ -334,6 +334,60 @@ IMP_API void Cli_imp00000_TrdmImpressoras_cdsParametrosZelAuxAfterOpen(const imp
 IMP_API void Cli_imp00000_TrdmImpressoras_cdsVendaBrutaCanAfterOpen(const imp_variant* dataset);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Orders and sale tickets                                                                              */
+/*                                                                                                      */
+/* The document routines the print jobs reach, run on the caller's thread under the job lock cs, as a   */
+/* job thread runs them; each returns when its tickets were sent. Failures are logged, never returned.  */
+/* Packets are data-packet variants; `columns` is the line width (0 to 255).                            */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Production orders: dados1 the order rows, dados4 the order parameters; puxa: the expediting report. */
+IMP_API void Cli_imp00000_ImpPedido_Brasil(const imp_variant* dados1, const imp_variant* dados4, int32_t puxa);
+IMP_API void Cli_imp00000_ImpPedido_Colombia(const imp_variant* dados1, const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpPedido_Peru(const imp_variant* dados1, const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpPedido_Mexico(const imp_variant* dados1, const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpPedido_Americano(const imp_variant* dados1, const imp_variant* dados4);
+/* The header of a production ticket, every line ended by line_end. */
+IMP_API char* Cli_imp00000_Cabecalho_Pedido_Brasil(const char* cdfilial, const char* cdloja, const char* st_imp_pos_obs,
+                                                   const char* tipovenda, const char* cdvendedor,
+                                                   const char* nmvendedor, const char* nmsala, const char* dscomanda,
+                                                   const char* nrcomanda, const char* nrmesa, const char* senhacupom,
+                                                   const char* line_end, const char* nmconsvend, int32_t columns,
+                                                   int32_t puxa, const char* idretballoja, const char* cdoperador,
+                                                   const char* nmoperador);
+IMP_API char* Cli_imp00000_Cabecalho_Pedido_Colombia(const char* st_imp_pos_obs, const char* tipovenda,
+                                                     const char* cdvendedor, const char* nmvendedor, const char* nmsala,
+                                                     const char* dscomanda, const char* nrmesa, const char* senhacupom,
+                                                     const char* line_end, int32_t columns);
+IMP_API char* Cli_imp00000_Cabecalho_Pedido_Peru(const char* st_imp_pos_obs, const char* tipovenda,
+                                                 const char* cdvendedor, const char* nmvendedor, const char* nmsala,
+                                                 const char* dscomanda, const char* nrmesa, const char* senhacupom,
+                                                 const char* line_end, int32_t columns);
+IMP_API char* Cli_imp00000_Cabecalho_Pedido_Mexico(const char* st_imp_pos_obs, const char* tipovenda,
+                                                   const char* cdvendedor, const char* nmvendedor, const char* nmsala,
+                                                   const char* dscomanda, const char* nrmesa, const char* senhacupom,
+                                                   const char* line_end, int32_t columns);
+IMP_API char* Cli_imp00000_Cabecalho_Pedido_Americano(const char* st_imp_pos_obs, const char* tipovenda,
+                                                      const char* cdvendedor, const char* nmvendedor,
+                                                      const char* nmsala, const char* dscomanda, const char* nrmesa,
+                                                      const char* senhacupom, const char* line_end, int32_t columns);
+/* A quantity below one as a fraction ("1/2", "2/3"), otherwise the number ("2", "1,5"). */
+IMP_API char* Cli_imp00000_TrdmImpressoras_ConvertFracionario(double quantity);
+
+/* Sale tickets: dados1 the order rows, dados2 the bill, dados3 not read, dados4 the sale parameters; the
+ * Brazilian ticket also takes the job kind ("CUPOM" or "CUPOM_PEDIDO"). */
+IMP_API void Cli_imp00000_ImpCupom_Brasil(const imp_variant* dados1, const imp_variant* dados2,
+                                          const imp_variant* dados3, const imp_variant* dados4, const char* kind);
+IMP_API void Cli_imp00000_ImpCupom_Colombia(const imp_variant* dados1, const imp_variant* dados2,
+                                            const imp_variant* dados3, const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpCupom_Peru(const imp_variant* dados1, const imp_variant* dados2, const imp_variant* dados3,
+                                        const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpCupom_Mexico(const imp_variant* dados1, const imp_variant* dados2,
+                                          const imp_variant* dados3, const imp_variant* dados4);
+IMP_API void Cli_imp00000_ImpCupom_Americano(const imp_variant* dados1, const imp_variant* dados2,
+                                             const imp_variant* dados3, const imp_variant* dados4);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* Print jobs                                                                                           */
 /*                                                                                                      */
 /* The dispatchers return once the job's thread is started; the job prints on that thread. Job threads  */

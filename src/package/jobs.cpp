@@ -26,6 +26,8 @@
 #include "platform/log.h"
 #include "platform/packet.h"
 #include "tickets/order_brasil.h"
+#include "tickets/order_others.h"
+#include "tickets/sale_ticket.h"
 
 namespace imp::package {
 namespace {
@@ -61,35 +63,36 @@ void ImpExtrato_SAT_Canc() {
 void ImpDANFE_NFE(const Variant&, const std::string&, const std::string&) {
   missing("ImpDANFE_NFE");
 }
-void ImpCupom_Brasil(const Variant&, const Variant&, const Variant&, const Variant&, const std::string&) {
-  missing("ImpCupom_Brasil");
+void ImpCupom_Brasil(const Variant& d1, const Variant& d2, const Variant& d3, const Variant& d4,
+                     const std::string& kind) {
+  imp::ImpCupom_Brasil(d1, d2, d3, d4, kind);
 }
-void ImpCupom_Colombia(const Variant&, const Variant&, const Variant&, const Variant&) {
-  missing("ImpCupom_Colombia");
+void ImpCupom_Colombia(const Variant& d1, const Variant& d2, const Variant& d3, const Variant& d4) {
+  imp::ImpCupom_Colombia(d1, d2, d3, d4);
 }
-void ImpCupom_Peru(const Variant&, const Variant&, const Variant&, const Variant&) {
-  missing("ImpCupom_Peru");
+void ImpCupom_Peru(const Variant& d1, const Variant& d2, const Variant& d3, const Variant& d4) {
+  imp::ImpCupom_Peru(d1, d2, d3, d4);
 }
-void ImpCupom_Mexico(const Variant&, const Variant&, const Variant&, const Variant&) {
-  missing("ImpCupom_Mexico");
+void ImpCupom_Mexico(const Variant& d1, const Variant& d2, const Variant& d3, const Variant& d4) {
+  imp::ImpCupom_Mexico(d1, d2, d3, d4);
 }
-void ImpCupom_Americano(const Variant&, const Variant&, const Variant&, const Variant&) {
-  missing("ImpCupom_Americano");
+void ImpCupom_Americano(const Variant& d1, const Variant& d2, const Variant& d3, const Variant& d4) {
+  imp::ImpCupom_Americano(d1, d2, d3, d4);
 }
 void ImpPedido_Brasil(const Variant& dados1, const Variant& dados4, bool puxa, OrderRun run = OrderRun::Main) {
   imp::ImpPedido_Brasil(dados1, dados4, puxa, run);
 }
-void ImpPedido_Colombia(const Variant&, const Variant&) {
-  missing("ImpPedido_Colombia");
+void ImpPedido_Colombia(const Variant& dados1, const Variant& dados4) {
+  imp::ImpPedido_Colombia(dados1, dados4);
 }
-void ImpPedido_Peru(const Variant&, const Variant&) {
-  missing("ImpPedido_Peru");
+void ImpPedido_Peru(const Variant& dados1, const Variant& dados4) {
+  imp::ImpPedido_Peru(dados1, dados4);
 }
-void ImpPedido_Mexico(const Variant&, const Variant&) {
-  missing("ImpPedido_Mexico");
+void ImpPedido_Mexico(const Variant& dados1, const Variant& dados4) {
+  imp::ImpPedido_Mexico(dados1, dados4);
 }
-void ImpPedido_Americano(const Variant&, const Variant&) {
-  missing("ImpPedido_Americano");
+void ImpPedido_Americano(const Variant& dados1, const Variant& dados4) {
+  imp::ImpPedido_Americano(dados1, dados4);
 }
 void ImpParcialConta_Brasil(const std::string&) {
   missing("ImpParcialConta_Brasil");

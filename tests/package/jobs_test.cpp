@@ -2,6 +2,7 @@
 // kind of the sale's first cash movement, with a host whose parameter record and yes/no answer the test sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -38,6 +39,8 @@ class Jobs : public ::testing::Test, public AbiValues {
     setenv("IMP_NOW", "2026-12-09T12:00:00", 1);
     setenv("IMP_PAUSE_SCALE", "0", 1);
     create_demo_db(dir.path() / "Dados" / "imp.db", kAccountSale);
+    // The production printers of the orders print to files.
+    write_file(dir.path() / "imphost.json", R"({"ports": {"COM1": "printers/COM1.prn", "COM2": "printers/COM2.prn"}})");
     lib.fn<void (*)(const char*)>("imp_set_host_dir")(dir.str().c_str());
     imp_host host{};
     host.size = sizeof(imp_host);
@@ -119,14 +122,22 @@ class Jobs : public ::testing::Test, public AbiValues {
     for (const auto& l : lines) n += l.find(part) != std::string::npos;
     return n;
   }
-  // The routines a job reached that do not exist yet, in order.
-  static std::vector<std::string> missing_routines(const std::vector<std::string>& lines) {
+  // The document routines a job reached, in order, by what they logged: the line of a routine that does not
+  // exist yet, a routine's failure (these jobs carry no bill or order: the tickets and the orders of the other
+  // countries refuse the missing packet under their own name), or the start of the Brazilian sale ticket. The
+  // Brazilian order is told apart by its own lines.
+  static std::vector<std::string> routines_reached(const std::vector<std::string>& lines) {
     std::vector<std::string> names;
-    const std::string tail = kNotAvailable;
-    for (const auto& l : lines)
-      if (l.size() > tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0 &&
-          l.find("ImpPedido_Brasil") == std::string::npos)
+    const std::string tail = kNotAvailable, failure = " - Imp00000 - Funcao:", start = "INICIO ImpCupom_";
+    for (const auto& l : lines) {
+      if (l.find("ImpPedido_Brasil") != std::string::npos) continue;
+      if (l.size() > tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0)
         names.push_back(l.substr(0, l.size() - tail.size()));
+      else if (auto at = l.find(failure); at != std::string::npos && l.find("Thread.Execute_") == std::string::npos)
+        names.push_back(l.substr(at + failure.size()));
+      else if (l.rfind(start, 0) == 0)
+        names.push_back(l.substr(std::string("INICIO ").size()));
+    }
     return names;
   }
 
@@ -241,7 +252,7 @@ TEST_F(Jobs, DispatchByKindCountryAndMovementKind) {
     imp_variant dados1 = c.kind == "PARCIALCONTA" ? text("MESA 12") : null();
     run("DisparaImpressaoNaoFiscal", job(c.kind, dados1, sale(c.sale, c.country)));
     auto lines = log_lines(from);
-    EXPECT_EQ(missing_routines(lines), c.routines);
+    EXPECT_EQ(routines_reached(lines), c.routines);
     EXPECT_EQ(count(lines, "ImpPedido_Brasil") > 0, c.brazilian_order);
     EXPECT_EQ(count(lines, "Funcao:Thread.Execute_"), 0);
     EXPECT_EQ(count(lines, "TERMINATE THREAD_" + c.kind), 1);
@@ -282,22 +293,32 @@ TEST_F(Jobs, FiscalPrintoutQuestion) {
 }
 
 TEST_F(Jobs, OrdersWithASecondProductionPrinterStartASecondJob) {
-  set_station({{"IDPAISINTEGRA", "01"}});  // the Colombian order routine logs each run
+  set_station({{"IDPAISINTEGRA", "01"}});
   struct Case {
     std::vector<std::vector<std::string>> rows;
     int runs;
+    std::string com1;  // the items printed on COM1, in order
   };
   const Case cases[] = {
-      {{{"Picanha", "COM1", "13", "", ""}, {"Chope", "COM2", "4", "", ""}}, 1},
-      {{{"Picanha", "COM1", "13", "", ""}, {"Chope", "COM2", "4", "COM1", "13"}}, 2},
+      {{{"Picanha", "COM1", "13", "", ""}, {"Chope", "COM2", "4", "", ""}}, 1, "Picanha"},
+      {{{"Picanha", "COM1", "13", "", ""}, {"Chope", "COM2", "4", "COM1", "13"}}, 2, "Picanha Chope"},
   };
   for (const Case& c : cases) {
+    std::filesystem::remove_all(dir.path() / "printers");
+    std::filesystem::create_directories(dir.path() / "printers");
     const std::size_t from = log_size();
     run("DisparaImpressaoNaoFiscal", job("PEDIDO", packet(order_rows(c.rows)), packet(packet_json({}))));
     auto lines = log_lines(from);
     EXPECT_EQ(count(lines, "INICIO THREAD_PEDIDO"), c.runs);
-    EXPECT_EQ(count(lines, "ImpPedido_Colombia"), c.runs);
     EXPECT_EQ(count(lines, "ArrayLength:"), 1);
+    EXPECT_EQ(count(lines, "Funcao:"), 0);
+    // Each run prints its own ticket of the Colombian order.
+    std::string items;
+    std::istringstream com1(read_file(dir.path() / "printers" / "COM1.prn"));
+    for (std::string line; std::getline(com1, line);)
+      if (line.rfind("---> 0,000  ", 0) == 0) items += (items.empty() ? "" : " ") + line.substr(12);
+    EXPECT_EQ(items, c.com1);
+    EXPECT_NE(read_file(dir.path() / "printers" / "COM2.prn").find("---> 0,000  Chope"), std::string::npos);
   }
 }
 
@@ -335,6 +356,7 @@ TEST_F(Jobs, ReprintFlagTravelsWithEachOrder) {
   call("DisparaImpressaoNaoFiscal", first_print);
   ASSERT_EQ(lib.fn<int32_t (*)(int32_t)>("imp_wait_idle")(30000), 1);
   on_parameters = nullptr;
+  seen.erase(std::unique(seen.begin(), seen.end()), seen.end());  // a job reads the station more than once
   EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 }
 
@@ -373,7 +395,7 @@ TEST_F(Jobs, ShortJobArraysAreRefused) {
   cancel[1] = text("7");
   const std::size_t from = log_size();
   run("Cli_imp00000_DisparaImprimeCancProduto", cancel);
-  EXPECT_EQ(missing_routines(log_lines(from)), std::vector<std::string>{"ImpCancelamento_Bematech_MP100"});
+  EXPECT_EQ(routines_reached(log_lines(from)), std::vector<std::string>{"ImpCancelamento_Bematech_MP100"});
 }
 
 TEST_F(Jobs, PrintLogLinesThroughBothNames) {
@@ -430,13 +452,13 @@ TEST_F(Jobs, ThreadClassesThroughTheirFullNames) {
   imp_variant dados4 = sale("0000001042", "");
   // Execute runs on the caller's thread: the job is over when it returns.
   lib.fn<Ctor>("Cli_imp00000_onImpressaoNaoFiscal_Execute")(0, "EXTRATO_SAT", &nothing, nullptr, nullptr, &dados4, "");
-  EXPECT_EQ(missing_routines(log_lines()), std::vector<std::string>{"ImpExtrato_SAT"});
+  EXPECT_EQ(routines_reached(log_lines()), std::vector<std::string>{"ImpExtrato_SAT"});
   std::size_t from = log_size();
   lib.fn<Ctor>("Cli_imp00000_TImpressaoNaoFiscalThread_Create")(0, "EXTRATO_SAT_CANC", &nothing, nullptr, nullptr,
                                                                 &dados4, "");
   ASSERT_EQ(lib.fn<int32_t (*)(int32_t)>("imp_wait_idle")(30000), 1);
   auto lines = log_lines(from);
-  EXPECT_EQ(missing_routines(lines), std::vector<std::string>{"ImpExtrato_SAT_Canc"});
+  EXPECT_EQ(routines_reached(lines), std::vector<std::string>{"ImpExtrato_SAT_Canc"});
   EXPECT_EQ(count(lines, "TERMINATE THREAD_EXTRATO_SAT_CANC"), 1);
 }
 

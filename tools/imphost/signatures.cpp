@@ -50,6 +50,29 @@ std::vector<Signature> build_table() {
       {"Cli_imp00000_TrdmImpressoras_MensagemPadrao", {Text, Text}, R::Text},
   };
 
+  // Orders and sale tickets.
+  const std::vector<Param> order_header = {Text, Text, Text, Text, Text, Text, Text, Text, Text, Int};
+  const std::vector<Param> sale_ticket = {Variant, Variant, Variant, Variant};
+  t.push_back({"Cli_imp00000_ImpPedido_Brasil", {Variant, Variant, Bool}, R::None});
+  t.push_back({"Cli_imp00000_ImpPedido_Colombia", {Variant, Variant}, R::None});
+  t.push_back({"Cli_imp00000_ImpPedido_Peru", {Variant, Variant}, R::None});
+  t.push_back({"Cli_imp00000_ImpPedido_Mexico", {Variant, Variant}, R::None});
+  t.push_back({"Cli_imp00000_ImpPedido_Americano", {Variant, Variant}, R::None});
+  t.push_back(
+      {"Cli_imp00000_Cabecalho_Pedido_Brasil",
+       {Text, Text, Text, Text, Text, Text, Text, Text, Text, Text, Text, Text, Text, Int, Bool, Text, Text, Text},
+       R::Text});
+  t.push_back({"Cli_imp00000_Cabecalho_Pedido_Colombia", order_header, R::Text});
+  t.push_back({"Cli_imp00000_Cabecalho_Pedido_Peru", order_header, R::Text});
+  t.push_back({"Cli_imp00000_Cabecalho_Pedido_Mexico", order_header, R::Text});
+  t.push_back({"Cli_imp00000_Cabecalho_Pedido_Americano", order_header, R::Text});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ConvertFracionario", {Double}, R::Text});
+  t.push_back({"Cli_imp00000_ImpCupom_Brasil", {Variant, Variant, Variant, Variant, Text}, R::None});
+  t.push_back({"Cli_imp00000_ImpCupom_Colombia", sale_ticket, R::None});
+  t.push_back({"Cli_imp00000_ImpCupom_Peru", sale_ticket, R::None});
+  t.push_back({"Cli_imp00000_ImpCupom_Mexico", sale_ticket, R::None});
+  t.push_back({"Cli_imp00000_ImpCupom_Americano", sale_ticket, R::None});
+
   // Print jobs and direct routines that take an array of values.
   add_job_array(t, "DisparaImpressaoNaoFiscal", "Cli_imp00000_DisparaImpressaoNaoFiscal");
   add_job_array(t, "DisparaImpNaoFiscalDlv", "Cli_imp00000_DisparaImpNaoFiscalDlv");
