@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "golden.h"
 #include "library.h"
 #include "platform/cp1252.h"
 #include "station.h"
@@ -29,7 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using JobFn = void (*)(const imp_variant*, int32_t, imp_variant*);
-using Files = std::map<std::string, std::string>;  // path below printers/ -> content
 
 const fs::path kCases = fs::path(IMP_SOURCE_DIR) / "tests" / "package" / "orders";
 
@@ -94,62 +94,6 @@ const std::vector<Case>& cases() {
       {"pager", {{"NRSEQIMPRLOJA4", "4"}, {"IDTIPOIMPNF4", "4"}, {"CDPORTIMPNF4", "LPT4"}}, ""},
   };
   return all;
-}
-
-// Control bytes by name, the rest as UTF-8; one line per printed line.
-std::string readable(const std::string& cp) {
-  static const std::map<unsigned char, const char*> names = {{0x00, "NUL"}, {0x0D, "CR"},  {0x0E, "SO"},  {0x0F, "SI"},
-                                                             {0x10, "DLE"}, {0x12, "DC2"}, {0x1B, "ESC"}, {0x1D, "GS"}};
-  std::string out;
-  for (char ch : cp) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (auto it = names.find(c); it != names.end()) {
-      out += std::string("<") + it->second + ">";
-    } else if (c < 0x20 && c != '\n') {
-      out += "<" + std::to_string(c) + ">";
-    } else {
-      out += cp1252::to_utf8(std::string(1, ch));
-    }
-  }
-  return out;
-}
-
-std::vector<std::string> lines_of(const std::string& s) {
-  std::vector<std::string> lines;
-  std::istringstream in(s);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// The first lines where the two files part, readably, with a little context.
-std::string diff(const std::string& expected, const std::string& actual) {
-  const auto e = lines_of(readable(expected)), a = lines_of(readable(actual));
-  std::size_t at = 0;
-  while (at < e.size() && at < a.size() && e[at] == a[at]) ++at;
-  std::ostringstream out;
-  out << "first difference at line " << at + 1 << ":\n";
-  for (std::size_t i = at >= 2 ? at - 2 : 0; i < std::max(e.size(), a.size()) && i < at + 4; ++i) {
-    if (i < at || (i < e.size() && i < a.size() && e[i] == a[i])) {
-      out << "    " << e[i] << "\n";
-      continue;
-    }
-    out << "  - " << (i < e.size() ? e[i] : "<no line>") << "\n";
-    out << "  + " << (i < a.size() ? a[i] : "<no line>") << "\n";
-  }
-  out << "actual file:\n" << readable(actual);
-  return out.str();
-}
-
-Files files_below(const fs::path& dir) {
-  Files files;
-  if (!fs::is_directory(dir)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(dir))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), dir).generic_string()] = read_file(entry.path());
-  return files;
-}
-
-fs::path actual_folder(const std::string& name) {
-  return fs::read_symlink("/proc/self/exe").parent_path() / "order_e2e_actual" / name;
 }
 
 class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
@@ -228,30 +172,7 @@ TEST_P(OrderEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
   prepare(c);
   print(c);
 
-  const Files expected = files_below(kCases / c.name / "expected");
-  const Files actual = files_below(dir.path() / "printers");
-  bool same = true;
-  for (const auto& [name, content] : expected) {
-    auto it = actual.find(name);
-    if (it == actual.end()) {
-      ADD_FAILURE() << name << ": nothing reached this printer";
-      same = false;
-    } else if (it->second != content) {
-      ADD_FAILURE() << name << ": " << diff(content, it->second);
-      same = false;
-    }
-  }
-  for (const auto& [name, content] : actual)
-    if (!expected.count(name)) {
-      ADD_FAILURE() << name << ": not expected, received:\n" << readable(content);
-      same = false;
-    }
-  if (!same) {
-    const fs::path out = actual_folder(c.name);
-    fs::remove_all(out);
-    for (const auto& [name, content] : actual) write_file(out / name, content);
-    ADD_FAILURE() << "the actual files are in " << out;
-  }
+  expect_same_files(kCases / c.name / "expected", dir.path() / "printers", "order_e2e_actual", c.name);
 
   // Nothing failed along the way.
   const std::string log = module_log();
