@@ -90,6 +90,23 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
   const std::size_t preview = o.out.find("== preview");
   ASSERT_NE(preview, std::string::npos) << o.out;
   EXPECT_NE(o.out.find("Demonstração iniciada", preview), std::string::npos) << o.out;
+
+  // The sale tickets and the orders of every layout, each station of another country in its own host folder.
+  const std::vector<std::pair<std::string, std::string>> printed = {
+      {"demo", "VENDA - CREDITO PESSOAL"},      {"01-colombia", "FACTURA DE VENTA. SETT 4587"},
+      {"01-colombia", "POSICION 01"},           {"02-peru", "RUC 20512345678"},
+      {"02-peru", "NR.PEDIDO  000112"},         {"03-mexico", "TOTAL S/.:"},
+      {"03-mexico", "---> 3  Tacos al pastor"}, {"04-estados-unidos", "RECEIPT"},
+      {"04-estados-unidos", "POSITION 01"},
+  };
+  for (const auto& [station, text] : printed) {
+    const std::size_t at = station == "demo" ? preview : o.out.find("== station " + station);
+    ASSERT_NE(at, std::string::npos) << station << "\n" << o.out;
+    const std::size_t end = o.out.find("== station", at + 1);
+    EXPECT_NE(o.out.substr(at, end == std::string::npos ? end : end - at).find(text), std::string::npos)
+        << station << ": " << text;
+  }
+  EXPECT_TRUE(fs::is_regular_file(host / "countries" / "01-colombia" / "Dados" / "imp.db"));
 }
 
 TEST(Imphost, JobArgumentsReachTheEntryPointsConverted) {

@@ -180,24 +180,57 @@ std::map<fs::path, std::uintmax_t> file_sizes(const fs::path& dir) {
   return sizes;
 }
 
+namespace {
+
+std::vector<Job> jobs_in(const fs::path& dir) {
+  std::vector<Job> jobs;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.is_regular_file() && e.path().extension() == ".json")
+      jobs.push_back({e.path(), e.path().filename().string()});
+  if (ec) throw std::runtime_error("cannot list the example jobs in " + dir.string());
+  std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.shown < b.shown; });
+  return jobs;
+}
+
+// A station of another country (examples/countries/<name>: its imphost.json and jobs/) prints in a host folder
+// of its own below the demo's, with the demo database and the main host's local files.
+int run_country(const Library& lib, const DemoOptions& o, const fs::path& country, std::ostream& out,
+                std::ostream& err) {
+  const fs::path host = o.host_dir / "countries" / country.filename();
+  for (const char* dir : {"Dados/Cadastros", "printers"}) fs::create_directories(host / dir);
+  fs::copy(o.examples_dir / "demo-host" / "Dados", host / "Dados",
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy_file(country / "imphost.json", host / "imphost.json", fs::copy_options::overwrite_existing);
+  create_demo_database(o.db_dir, host / "Dados" / "imp.db");
+  out << "\n== station " << country.filename().string() << " (host " << host.string() << ")\n";
+  const auto before = file_sizes(host / "printers");
+  const int failed = run_session(lib, host, jobs_in(country / "jobs"), out, err);
+  preview(host, before, out);
+  return failed;
+}
+
+}  // namespace
+
 int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
   for (const char* dir : {"Dados", "Dados/Cadastros", "Dados/ImpNaoFiscal", "printers"})
     fs::create_directories(o.host_dir / dir);
   copy_config(o);
   create_demo_database(o.db_dir, o.host_dir / "Dados" / "imp.db");
 
-  std::vector<Job> jobs;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(o.examples_dir / "jobs", ec))
-    if (e.is_regular_file() && e.path().extension() == ".json")
-      jobs.push_back({e.path(), e.path().filename().string()});
-  if (ec) throw std::runtime_error("cannot list the example jobs in " + (o.examples_dir / "jobs").string());
-  std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.shown < b.shown; });
+  const std::vector<Job> jobs = jobs_in(o.examples_dir / "jobs");
 
   out << "== demo host " << o.host_dir.string() << " (library " << lib.path() << ", database Dados/imp.db)\n";
   const auto before = file_sizes(o.host_dir / "printers");
-  const int failed = run_session(lib, o.host_dir, jobs, out, err);
+  int failed = run_session(lib, o.host_dir, jobs, out, err);
   preview(o.host_dir, before, out);
+
+  std::vector<fs::path> countries;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(o.examples_dir / "countries", ec))
+    if (e.is_directory() && fs::is_regular_file(e.path() / "imphost.json")) countries.push_back(e.path());
+  std::sort(countries.begin(), countries.end());
+  for (const auto& country : countries) failed += run_country(lib, o, country, out, err);
   return failed == 0 ? 0 : 1;
 }
 

@@ -1,5 +1,5 @@
 // `imphost demo`: sets up a demo host folder (configuration and the demo restaurant's database Dados/imp.db),
-// runs the example jobs and previews what they printed.
+// runs the example jobs and previews what they printed; then the same for the station of each other country.
 #pragma once
 
 #include <filesystem>
@@ -13,8 +13,10 @@ namespace imphost {
 
 struct DemoOptions {
   std::filesystem::path host_dir;
-  std::filesystem::path examples_dir;  // holds demo-host/imphost.json and jobs/*.json
-  std::filesystem::path db_dir;        // holds schema.sql and demo.sql
+  // Holds demo-host/imphost.json and jobs/*.json, and countries/<name>/ (imphost.json and jobs/*.json): the
+  // stations of other countries, each run in a host folder of its own, countries/<name> below host_dir.
+  std::filesystem::path examples_dir;
+  std::filesystem::path db_dir;  // holds schema.sql and demo.sql
 };
 
 // Writes the demo database afresh at `target` from `db_dir`/schema.sql and `db_dir`/demo.sql. The new database
