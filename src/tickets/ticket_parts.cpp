@@ -7,6 +7,7 @@
 #include "platform/database.h"
 #include "platform/error.h"
 #include "platform/log.h"
+#include "platform/packet.h"
 
 namespace imp::tickets {
 
@@ -19,19 +20,11 @@ std::string dado(std::string_view value) {
   return s;
 }
 
-std::string packet_json(const Variant& packet, std::string_view what) {
-  switch (packet.type()) {
-    case Variant::Type::Bytes: return packet.bytes_value();
-    case Variant::Type::Text: return cp1252::to_utf8(packet.text());  // a text across the ABI is Windows-1252
-    default: throw Error(std::string(what) + " não é um pacote de dados"_cp);
-  }
-}
-
 void load_packet(ClientDataSet& ds, const Variant& packet, std::string_view what) {
   ds.SetFiltered(false);
   ds.SetFilter("");
   ds.SetIndexName("");
-  ds.LoadFromPacket(packet_json(packet, what));
+  ds.LoadFromPacket(PacketJson(packet, what));
   ds.First();
 }
 

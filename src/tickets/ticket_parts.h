@@ -20,10 +20,8 @@ namespace imp::tickets {
 // value a ticket prints goes through here; captions, amounts and the layout's own bytes do not.
 std::string dado(std::string_view value);
 
-// The JSON of a data packet handed in as a variant (bytes, or a Windows-1252 text); imp::Error naming `what`
-// for anything else, an absent packet included.
-std::string packet_json(const Variant& packet, std::string_view what);
-// Loads the packet into `ds`, from its first row.
+// Loads a data packet handed in as a variant into `ds`, from its first row; imp::Error naming `what` for anything
+// that is not a packet, an absent one included.
 void load_packet(ClientDataSet& ds, const Variant& packet, std::string_view what);
 
 // The current row of a dataset, read by field name. A field the dataset lacks reads as empty (0 as a
