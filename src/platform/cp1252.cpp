@@ -135,4 +135,15 @@ std::string from_utf8_data(std::string_view s, bool* replaced) {
   return out;
 }
 
+void make_printable(std::string& s) {
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+}
+
+std::string printable(std::string_view cp1252) {
+  std::string s(cp1252);
+  make_printable(s);
+  return s;
+}
+
 }  // namespace imp::cp1252

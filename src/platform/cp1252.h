@@ -23,6 +23,12 @@ std::string from_utf8_lossy(std::string_view utf8);
 // loses an order. `replaced` (when given) is set to whether anything was replaced.
 std::string from_utf8_data(std::string_view utf8, bool* replaced = nullptr);
 
+// A data value as a document prints it: every control character (below 0x20, and 0x7F) becomes a blank, so
+// data read from packets or the database can never act as a printer command (ESC p opening the cash drawer).
+// The bytes a layout adds itself never pass through here.
+std::string printable(std::string_view cp1252);
+void make_printable(std::string& cp1252);
+
 }  // namespace imp::cp1252
 
 namespace imp {

@@ -94,8 +94,7 @@ FieldValue decode_value(const FieldDef& def, const json& v, std::size_t row) {
       bool replaced = false;
       std::string text = cp1252::from_utf8_data(v.get_ref<const std::string&>(), &replaced);
       if (replaced) log::NoteReplacedCharacters("Pacote de dados, "_cp + where());
-      for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+      cp1252::make_printable(text);
       if (def.size > 0 && text.size() > static_cast<std::size_t>(def.size)) text.resize(def.size);
       if (text.empty()) return std::monostate{};
       return text;

@@ -12,12 +12,7 @@
 namespace imp::tickets {
 
 std::string dado(std::string_view value) {
-  std::string s(value);
-  for (char& c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F) c = ' ';
-  }
-  return s;
+  return cp1252::printable(value);
 }
 
 void load_packet(ClientDataSet& ds, const Variant& packet, std::string_view what) {
