@@ -15,7 +15,6 @@
 #include "platform/hostdir.h"
 #include "platform/job.h"
 #include "platform/log.h"
-#include "platform/packet.h"
 #include "platform/rtl.h"
 #include "platform/safefile.h"
 
@@ -54,7 +53,7 @@ std::string new_id() {
 }
 
 Pending read_sidecar(const fs::path& file) {
-  Json j = Json::parse(ReadPacketFile(file));
+  Json j = Json::parse(safefile::read(file));
   auto text = [&](const char* key) {
     return j.contains(key) && j[key].is_string() ? cp1252::from_utf8_lossy(j[key].get<std::string>()) : std::string();
   };
@@ -155,7 +154,7 @@ std::string bytes_of(std::string_view id) {
   std::error_code ec;
   if (!fs::is_regular_file(folder() / (std::string(id) + ".json"), ec))
     throw Error("ImpPendentes: não há impressão "_cp + std::string(id));
-  return ReadPacketFile(file);
+  return safefile::read(file);  // never through a link planted in the folder
 }
 
 bool drop(std::string_view id) {

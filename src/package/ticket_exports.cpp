@@ -121,9 +121,7 @@ IMP_API char* Cli_imp00000_Cabecalho_Pedido_Americano(const char* st_imp_pos_obs
 }
 
 IMP_API char* Cli_imp00000_TrdmImpressoras_ConvertFracionario(double quantity) {
-  char* r = package::guarded<char*>("ConvertFracionario", nullptr,
-                                    [&] { return abi::dup_text(imp::ConvertFracionario(quantity)); });
-  return r ? r : abi::dup_text("");
+  return text_under_cs("ConvertFracionario", [&] { return imp::ConvertFracionario(quantity); });
 }
 
 IMP_API void Cli_imp00000_ImpCupom_Brasil(const imp_variant* dados1, const imp_variant* dados2,

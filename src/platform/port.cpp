@@ -60,25 +60,26 @@ class NoSigpipe {
 int open_port(std::string_view port, const std::filesystem::path& device) {
   const int flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   struct stat st {};
-  bool exists = ::stat(device.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) fail(port, device, "não é um dispositivo nem um arquivo"_cp, 0);
-  if (exists && !S_ISREG(st.st_mode)) {  // a device (or a pipe) is a printer wherever it is
-    int fd = ::open(device.c_str(), flags);
-    if (fd < 0) fail(port, device, "não foi possível abrir"_cp, errno);
-    return fd;
+  // Below the host folder nothing is reached through a link planted at a port's name: capture files, pipes
+  // and devices there are opened where they are, folder by folder, never following the last component. A
+  // missing device (/dev/lp0 of an unplugged printer) never becomes a file and no write lands outside.
+  if (safefile::below_host_folder(device)) {
+    if (::lstat(device.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      fail(port, device, "não é um dispositivo nem um arquivo"_cp, 0);
+    try {
+      return safefile::open_file(device, flags | O_APPEND | O_CREAT, false).release();
+    } catch (const std::exception& e) {
+      fail(port, device, e.what(), 0);
+    }
   }
-  // A capture file collects every write. It lives only below the host folder and is never reached through a
-  // link planted at its name, so a missing device (/dev/lp0 of an unplugged printer) never becomes a file and
-  // no write ever lands outside the folder.
-  if (!safefile::below_host_folder(device)) {
-    if (!exists) fail(port, device, "impressora não conectada"_cp, ENOENT);
-    fail(port, device, "arquivo de captura fora da pasta do sistema"_cp, 0);
-  }
-  try {
-    return safefile::open_file(device, flags | O_APPEND | O_CREAT, false).release();
-  } catch (const std::exception& e) {
-    fail(port, device, e.what(), 0);
-  }
+  // Elsewhere a port is a device (or a pipe) the port map names itself, links included (/dev/serial/by-id/...).
+  const bool exists = ::stat(device.c_str(), &st) == 0;
+  if (!exists) fail(port, device, "impressora não conectada"_cp, ENOENT);
+  if (S_ISDIR(st.st_mode)) fail(port, device, "não é um dispositivo nem um arquivo"_cp, 0);
+  if (S_ISREG(st.st_mode)) fail(port, device, "arquivo de captura fora da pasta do sistema"_cp, 0);
+  int fd = ::open(device.c_str(), flags);
+  if (fd < 0) fail(port, device, "não foi possível abrir"_cp, errno);
+  return fd;
 }
 
 // A port that stalled in the running job: its later writes in that job fail at once.

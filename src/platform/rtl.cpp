@@ -12,6 +12,7 @@
 
 #include "platform/decimal.h"
 #include "platform/error.h"
+#include "platform/job.h"
 
 namespace imp {
 namespace {
@@ -282,6 +283,7 @@ char FormatSettings::timeSeparator() const {
 }
 
 FormatSettings current_format() {
+  if (const job::Context* ctx = job::current(); ctx && ctx->format) return *ctx->format;
   std::lock_guard lk(g_fs_mutex);
   return g_fs;
 }

@@ -156,8 +156,26 @@ void write_all(int fd, std::string_view bytes, const fs::path& p) {
 }  // namespace
 
 void append(const fs::path& file, std::string_view bytes, bool create_folders) {
-  Fd fd = open_file(file, O_WRONLY | O_APPEND | O_CREAT, create_folders);
+  // Never blocks on a pipe planted at the file's name (a log is appended under a lock every job needs).
+  Fd fd = open_file(file, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK, create_folders);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) fail(file, "não é um arquivo comum"_cp, 0);
   write_all(fd.get(), bytes, file);
+}
+
+std::string read(const fs::path& file) {
+  Fd fd = open_file(file, O_RDONLY | O_NONBLOCK, false);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) fail(file, "não é um arquivo comum"_cp, 0);
+  std::string out;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(file, "erro de leitura"_cp, errno);
+    if (n == 0) return out;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
 }
 
 void write_atomic(const fs::path& file, std::string_view bytes, bool create_folders) {

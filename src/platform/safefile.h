@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace imp::safefile {
@@ -48,6 +49,10 @@ Fd open_file(const std::filesystem::path& file, int flags, bool create_folders =
 // Appends the bytes to a file (created when missing, its folders too when `create_folders`). imp::Error on
 // failure.
 void append(const std::filesystem::path& file, std::string_view bytes, bool create_folders = true);
+
+// The whole content of a regular file below the host folder, reached the same careful way (no link at its
+// name). imp::Error when it is missing, not a regular file or cannot be read.
+std::string read(const std::filesystem::path& file);
 
 // Replaces a file's content at once: readers see the old content or the new, never half of it.
 void write_atomic(const std::filesystem::path& file, std::string_view bytes, bool create_folders = true);

@@ -134,16 +134,18 @@ std::string packet_of(const Variant& v) {
   return PacketJson(v, "ImpPedido_Brasil");
 }
 
+// Texts read from the database (room names, combo names, delivery estimates, flags) print as data: a control
+// character stored in a name never reaches the printer as a command.
 std::string field_text(ClientDataSet& ds, std::string_view name) {
   Field* f = ds.FindField(name);
-  return f ? f->AsString() : std::string();
+  return f ? cp1252::printable(f->AsString()) : std::string();
 }
 
 // The text of `field` in the first row of a query result ("" when there is no row).
 std::string first_text(const db::ResultSet& rs, std::string_view field) {
   if (rs.rows.empty()) return {};
   for (std::size_t c = 0; c < rs.fields.size(); ++c)
-    if (same_name(rs.fields[c].name, field)) return rs.rows.front()[c].to_text();
+    if (same_name(rs.fields[c].name, field)) return cp1252::printable(rs.rows.front()[c].to_text());
   return {};
 }
 
@@ -851,8 +853,8 @@ void PedidoBrasil::CancelledObservations() {
   }
   text_ += Dashes() + "Cancelados:" + LF();
   for (canc.First(); !canc.Eof(); canc.Next())
-    text_ += "   * " + fraction(canc.FieldByName("QTPRODVENDC").AsFloat()) + "  " +
-             canc.FieldByName("NMPRODUTO").AsString() + LF();
+    text_ +=
+        "   * " + fraction(canc.FieldByName("QTPRODVENDC").AsFloat()) + "  " + field_text(canc, "NMPRODUTO") + LF();
 }
 
 void PedidoBrasil::LastTicket() {

@@ -44,10 +44,12 @@ struct Sale {
 
 using Compose = std::function<void(Sale&)>;
 
-void print_sale(const char* routine, const TMessages& captions, const Variant& dados2, const Variant& dados4,
+// `captions` null: the table of the station's country code, as MensagemPadrao reads it.
+void print_sale(const char* routine, const TMessages* captions, const Variant& dados2, const Variant& dados4,
                 const TicketSink* sink, const Compose& compose) {
   try {
     const tickets::Station station;
+    const TMessages& table = captions ? *captions : CaptionTable(station.key("IDPAISINTEGRA"));
     TrdmImpressoras& rdm = EnsureDataModule();
     ClientDataSet& bill = rdm.cds("cdsCupom");
     tickets::load_packet(bill, dados2, "Dados2");
@@ -56,8 +58,8 @@ void print_sale(const char* routine, const TMessages& captions, const Variant& d
     const tickets::RowReader p(params);
     const tickets::Printer printer = tickets::choose_printer(station, "EMITECUPOM", p.key("VENDAREALIZADA"));
     if (printer.port.empty()) return;  // no printer for this ticket at the station
-    Sale sale{station,     rdm,      bill,    tickets::RowReader(bill),
-              p,           captions, printer, tickets::TicketText(printer.columns, printer.lineFeed),
+    Sale sale{station,     rdm,   bill,    tickets::RowReader(bill),
+              p,           table, printer, tickets::TicketText(printer.columns, printer.lineFeed),
               clock::Now()};
     compose(sale);
     tickets::send(TicketSend{printer.model, printer.port, sale.t.str(), printer.lineFeed, printer.closing, "N", ""},
@@ -284,23 +286,23 @@ void compose_colombia(Sale& s) {
 
 void ImpCupom_Americano(const Variant&, const Variant& dados2, const Variant&, const Variant& dados4,
                         const TicketSink* sink) {
-  print_sale("ImpCupom_Americano", msgPadraoAmericano(), dados2, dados4, sink, compose_americano);
+  print_sale("ImpCupom_Americano", &msgPadraoAmericano(), dados2, dados4, sink, compose_americano);
 }
 
 void ImpCupom_Peru(const Variant&, const Variant& dados2, const Variant&, const Variant& dados4,
                    const TicketSink* sink) {
-  print_sale(kPeru.routine, CaptionTable("02"), dados2, dados4, sink, [](Sale& s) { compose_peru_mexico(kPeru, s); });
+  print_sale(kPeru.routine, nullptr, dados2, dados4, sink, [](Sale& s) { compose_peru_mexico(kPeru, s); });
 }
 
 void ImpCupom_Mexico(const Variant&, const Variant& dados2, const Variant&, const Variant& dados4,
                      const TicketSink* sink) {
-  print_sale(kMexico.routine, msgPadraoMexico(), dados2, dados4, sink,
+  print_sale(kMexico.routine, &msgPadraoMexico(), dados2, dados4, sink,
              [](Sale& s) { compose_peru_mexico(kMexico, s); });
 }
 
 void ImpCupom_Colombia(const Variant&, const Variant& dados2, const Variant&, const Variant& dados4,
                        const TicketSink* sink) {
-  print_sale("ImpCupom_Colombia", msgPadraoColombia(), dados2, dados4, sink, compose_colombia);
+  print_sale("ImpCupom_Colombia", &msgPadraoColombia(), dados2, dados4, sink, compose_colombia);
 }
 
 }  // namespace imp

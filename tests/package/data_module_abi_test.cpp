@@ -66,6 +66,20 @@ TEST_F(DataModuleAbi, DeliveryRowsFromAPacketTheHostLoads) {
   EXPECT_EQ(json["rows"][0]["QTPRODCOMVEN"], 3);
   EXPECT_EQ(json["rows"][0]["SENHACUPOM"], "1");
 
+  // The same packet handed as a text (Windows-1252, as a till's string holds it) reads the same.
+  const std::string cp1252 =
+      "{\"fields\": [{\"name\": \"CDPRODUTO\", \"type\": \"string\"}], "
+      "\"rows\": [{\"CDPRODUTO\": \"P\xe3o\"}]}";
+  imp_variant asText{};
+  asText.type = IMP_VT_TEXT;
+  asText.v.text.ptr = const_cast<char*>(cp1252.data());
+  asText.v.text.len = static_cast<int32_t>(cp1252.size());
+  ASSERT_EQ(set("cdsVendas", &asText), 1);
+  ASSERT_EQ(get("cdsVendas", &out), 1);
+  const std::string back(reinterpret_cast<char*>(out.v.bytes.ptr), static_cast<std::size_t>(out.v.bytes.len));
+  lib.fn<void (*)(imp_variant*)>("imp_variant_clear")(&out);
+  EXPECT_EQ(nlohmann::json::parse(back)["rows"][0]["CDPRODUTO"], "P\u00e3o") << back;
+
   // An unknown dataset or a packet that does not load is refused and logged; nothing crosses the ABI.
   EXPECT_EQ(set("cdsNaoExiste", &p), 0);
   std::string not_json = "{not json";

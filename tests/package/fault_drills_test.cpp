@@ -20,7 +20,10 @@ TEST_F(FaultDrills, PortFaults) {
        "LPT1"},
       {"folder in place of the port file",
        [](FaultDrills& t) { fs::create_directories(t.dir.path() / "printers" / "LPT1.prn"); },
-       {"printers/LPT1.prn): não é um dispositivo nem um arquivo"}},
+       {"printers/LPT1.prn): não é um dispositivo nem um arquivo"},
+       Drill::Printout::Partly,
+       false,
+       "LPT1"},
       {"device refuses writes",
        [](FaultDrills& t) {
          t.prepare({{"LPT1", "/dev/full"}});
@@ -55,7 +58,10 @@ TEST_F(FaultDrills, PortFaults) {
            }
            close(fd);
          });
-         t.after_job = [reader] { reader->join(); };
+         t.after_job = [reader, &t] {
+           reader->join();
+           EXPECT_NE(t.kept_bytes("LPT1"), "") << "the ticket the reader left is lost";
+         };
        },
        {"Formata_Porta LPT1 (", "LPT1.fifo): erro de escrita"}},
       {"no one reads: the write times out",

@@ -76,6 +76,17 @@ TEST_F(HostileInput, UnusualCharactersAndPrinterCommandsInDataPrintAsText) {
   EXPECT_EQ(out.find("\x1bp"), std::string::npos);
   EXPECT_EQ(out.find("\x1bi"), std::string::npos);
   EXPECT_EQ(occurrences(module_log(), "impressos como \"?\""), 1u) << module_log();  // once per job
+
+  // Texts of the database print as data too: a room name and a combo name holding the drawer's kick.
+  prepare({},
+          "UPDATE SALA SET NMSALA = 'Varanda' || char(27) || 'p' || char(0) || char(25);"
+          "UPDATE PRODUTO SET NMPRODUTO = 'Combo' || char(27) || 'p';");
+  json combo = good_order();
+  combo["rows"][0]["CDPRODPROMOCAO"] = combo["rows"][0]["CDPRODUTO"];
+  const std::string fromDb = print_order(combo);
+  EXPECT_NE(fromDb.find("Varanda p"), std::string::npos) << fromDb;
+  EXPECT_NE(fromDb.find("Combo p"), std::string::npos) << fromDb;
+  EXPECT_EQ(fromDb.find("\x1bp"), std::string::npos);
 }
 
 // Data written to the log cannot forge a line of its own.
@@ -112,6 +123,8 @@ TEST_F(HostileInput, ATextPacketReadsAlikeInBothProductionRuns) {
 TEST_F(HostileInput, JobsKeepTheHostFolderTheyWereDispatchedWith) {
   TempDir other;
   prepare_folder(other.path());
+  // The other folder prints its dates its own way: the queued orders keep the formats of their own folder.
+  patch_host([](json& h) { h["format"] = {{"shortDate", "yyyy-mm-dd"}, {"decimalSeparator", "."}}; }, other.path());
   const auto job = order_job(good_order().dump());
   for (int i = 0; i < 30; ++i) dispatch(job);
   lib.fn<void (*)(const char*)>("imp_set_host_dir")(other.str().c_str());  // while the orders wait for cs
@@ -238,6 +251,8 @@ TEST_F(HostileInput, LinksPlantedInTheHostFolderLeadNowhere) {
   const std::vector<Plant> plants = {
       {"dangling port file", "printers/LPT1.prn", outside.path() / "new.prn"},
       {"port file to a file outside", "printers/LPT1.prn", victim},
+      {"port file to a device outside", "printers/LPT1.prn", "/dev/null"},
+      {"log file", "Dados/LogImp00000NF/LogImp00000NF2026/LogImp00000NF091226.txt", victim},
       {"log folder", "Dados/LogImp00000NF", outside.path()},
       {"registry temporary", "imp-registry.json.tmp", victim},
       {"registry", "imp-registry.json", victim},
@@ -258,9 +273,22 @@ TEST_F(HostileInput, LinksPlantedInTheHostFolderLeadNowhere) {
     for (const auto& e : fs::directory_iterator(outside.path())) there.push_back(e.path().filename().string());
     EXPECT_EQ(there, std::vector<std::string>{"victim.txt"});
     EXPECT_EQ(read_file(victim), "intocado");
+    // A ticket refused at a planted port file is kept, never written away (to /dev/null) as printed.
+    if (p.link == "printers/LPT1.prn") {
+      EXPECT_EQ(kept_bytes("LPT1"), reference().at("LPT1.prn"));
+    }
     fs::remove(victim);
   }
   good_order_prints();
+
+  // A pipe planted at the day's log file never holds up the job that logs (nor the jobs after it).
+  prepare();
+  const fs::path log = dir.path() / "Dados" / "LogImp00000NF" / "LogImp00000NF2026" / "LogImp00000NF091226.txt";
+  fs::create_directories(log.parent_path());
+  ASSERT_EQ(mkfifo(log.c_str(), 0644), 0);
+  dispatch(order_job(good_order().dump()));
+  ASSERT_EQ(wait_idle(30000), 1);
+  EXPECT_EQ(printed(), reference());
 }
 
 int threads_now() {
