@@ -125,7 +125,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 const std::vector<Case>& cases() {
   static const std::vector<Case> all = {
       // Two copies; item discount and surcharge, a weighed item truncated to the cent, service charge, comanda
-      // discount; the call number of the sale.
+      // discount (10,005: printed rounded, subtracted truncated); the call number of the sale.
       {"brasil_cash", "CUPOM", merged(brasil(), {{"IDIMPCOMPCUPVEN", "2"}}), brazilian_format()},
       // Cover charge and minimum consumption among the totals only; the comanda hides the call number.
       {"brasil_comanda", "CUPOM", brasil(), brazilian_format()},
@@ -137,6 +137,7 @@ const std::vector<Case>& cases() {
       {"colombia", "CUPOM", colombia(), merged(brazilian_format(), {{"currencyString", "$"}})},
       {"americano", "CUPOM", americano(), merged(dot_format(), {{"shortDate", "mm/dd/yyyy"}})},
       {"colombia_order", "PEDIDO", colombia(), brazilian_format()},
+      // A counter sale with observations after the item: no seat lines though the rows have seats.
       {"peru_order", "PEDIDO", peru(), dot_format()},
       {"americano_order", "PEDIDO", americano(), merged(dot_format(), {{"shortDate", "mm/dd/yyyy"}})},
   };
