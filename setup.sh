@@ -10,7 +10,8 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake ninja-build pkg-config ccache
   libsqlite3-dev nlohmann-json3-dev libcli11-dev libffi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev
+  unixodbc-dev unixodbc libsqliteodbc tdsodbc)
 
 install_missing() {
   local missing=()
@@ -45,14 +46,14 @@ case "${1:-}" in
     ;;
   test)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMP_BUILD_BENCH=ON  # the benchmarks must keep building
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMP_WERROR=ON -DIMP_BUILD_BENCH=ON  # the benchmarks must keep building
     run_tests build
-    build build-asan -DCMAKE_BUILD_TYPE=Debug -DIMP_SANITIZE=ON
+    build build-asan -DCMAKE_BUILD_TYPE=Debug -DIMP_WERROR=ON -DIMP_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
-    build build-tsan -DCMAKE_BUILD_TYPE=Debug -DIMP_TSAN=ON
+    build build-tsan -DCMAKE_BUILD_TYPE=Debug -DIMP_WERROR=ON -DIMP_TSAN=ON
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_tests build-tsan
     # The fuzzers (clang, libFuzzer): 15 s each from their seed corpus; a crash fails the run.
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMP_FUZZ=ON \
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMP_WERROR=ON -DIMP_FUZZ=ON \
       -DIMP_BUILD_TESTS=OFF >/dev/null
     cmake --build build-fuzz --target imp_fuzzers -j2
     fuzz/run.sh build-fuzz 15

@@ -274,6 +274,24 @@ port::PortMap PortConfig() {
   return map;
 }
 
+db::ConnectOptions DatabaseOptions() {
+  db::ConnectOptions o;
+  Json cfg = config();
+  if (cfg.contains("odbcTimeoutSeconds")) {
+    const auto& t = cfg["odbcTimeoutSeconds"];
+    if (!t.is_number() || t.get<double>() < 1 || t.get<double>() > 3600)
+      throw Error("imphost.json: odbcTimeoutSeconds deve ser um número de 1 a 3600"_cp);
+    o.timeoutSeconds = static_cast<int>(t.get<double>());
+  }
+  if (cfg.contains("odbcDrivers")) {
+    const auto& d = cfg["odbcDrivers"];
+    if (!d.is_object()) throw Error("imphost.json: odbcDrivers deve ser um objeto");
+    if (d.contains("mssql")) o.mssqlDriver = text_of(d["mssql"], "odbcDrivers.mssql");
+    if (d.contains("oracle")) o.oracleDriver = text_of(d["oracle"], "odbcDrivers.oracle");
+  }
+  return o;
+}
+
 std::string GetStringConexZel(std::string_view) {
   Json cfg = config();
   if (cfg.contains("connection")) return text_of(cfg["connection"], "connection");
@@ -310,7 +328,7 @@ VariantArray BuscaVenda(const VariantArray& args) {
       "LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = IT.CDPRODUTO "
       "WHERE IT.CDFILIAL = :P_CDFILIAL AND IT.NRCOMANDA = :P_NRCOMANDA AND IT.NRVENDAREST = :P_NRVENDAREST "
       "ORDER BY IT.NRPRODCOMVEN";
-  auto connection = db::connect(host::GetStringConexZel(""));
+  auto connection = db::connect(host::GetStringConexZel(""), DatabaseOptions());
   db::ResultSet rs = connection->query(kSql, {{"P_CDFILIAL", Variant(args[0].to_text())},
                                               {"P_NRCOMANDA", Variant(args[1].to_text())},
                                               {"P_NRVENDAREST", Variant(args[2].to_text())}});

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "host/services.h"
+#include "platform/database.h"
 #include "platform/port.h"
 
 namespace imp::host::reference {
@@ -16,6 +17,8 @@ PrinterProperties PropriedadesImpNF(std::string_view model);
 // The built-in properties of a model (no imphost.json entry involved).
 PrinterProperties BuiltinProperties(std::string_view model);
 std::string GetStringConexZel(std::string_view system);
+// How ODBC databases are reached ("odbcDrivers", "odbcTimeoutSeconds").
+db::ConnectOptions DatabaseOptions();
 // The port map ("ports", "portTimeoutSeconds").
 port::PortMap PortConfig();
 bool Mensagem(std::string_view text, std::string_view defaultButton);

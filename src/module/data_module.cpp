@@ -6,6 +6,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "host/database_config.h"
 #include "host/numbers.h"
 #include "host/parameters.h"
 #include "host/senha.h"
@@ -18,6 +19,7 @@
 #include "platform/error.h"
 #include "platform/flagstore.h"
 #include "platform/hostdir.h"
+#include "platform/job.h"
 
 namespace imp {
 namespace {
@@ -166,10 +168,26 @@ void TrdmImpressoras::adcImpPedidoAfterConnect() {
   host::SetADODBSession(connectionString_);
 }
 
+namespace {
+// A database that did not answer costs a job one timeout: the job's later queries fail at once with the same
+// message, and the next job tries again.
+[[noreturn]] void remember_down(const db::Unavailable& e) {
+  if (job::Context* ctx = job::current()) ctx->databaseDown = e.what();
+  throw e;
+}
+}  // namespace
+
 db::Connection& TrdmImpressoras::adcImpPedido() {
+  if (const job::Context* ctx = job::current(); ctx && !ctx->databaseDown.empty())
+    throw db::Unavailable(ctx->databaseDown);
   if (!connection_) {
     adcImpPedidoBeforeConnect();
-    connection_ = db::connect(connectionString_);  // a failure leaves it closed: the next query tries again
+    try {
+      // A failure leaves it closed: the next query tries again.
+      connection_ = host::Connect(connectionString_);
+    } catch (const db::Unavailable& e) {
+      remember_down(e);
+    }
     try {
       adcImpPedidoAfterConnect();
     } catch (...) {
@@ -181,7 +199,12 @@ db::Connection& TrdmImpressoras::adcImpPedido() {
 }
 
 db::ResultSet TrdmImpressoras::Open(std::string_view name, const db::Params& params) {
-  return catalogue::run(adcImpPedido(), catalogue::get(name), params);
+  db::Connection& connection = adcImpPedido();
+  try {
+    return catalogue::run(connection, catalogue::get(name), params);
+  } catch (const db::Unavailable& e) {
+    remember_down(e);  // the connection opens itself again for the next job
+  }
 }
 
 ClientDataSet& TrdmImpressoras::Provide(std::string_view suffix, const db::Params& params) {

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "host/consiste.h"
+#include "host/database_config.h"
 #include "host/parameters.h"
 #include "host/port_config.h"
 #include "host/services.h"
@@ -293,7 +294,7 @@ void AjustaImpressaoDireta(std::string_view report, std::string_view model, std:
     }
   }
   // A connection of its own, the till code bound as a parameter.
-  auto connection = db::connect(host::GetStringConexZel(""));
+  auto connection = host::Connect(host::GetStringConexZel(""));
   auto rs = catalogue::run(*connection, catalogue::get("adqTpEmissaoZel"), {{"P_CDCAIXA", Variant(caixa)}});
   std::string emissao = rs.rows.empty() ? std::string() : rs.rows[0][0].to_text();
   if ((emissao == "FNC" || emissao == "SAT") && contains(porta, "LPT") && one_of(code_of(model), {13, 21, 42, 45})) {

@@ -105,7 +105,7 @@ EntryScope::EntryScope(const char* entry) {
     ok_ = loaded_locked();
     if (ok_) ++g_calls;
   }
-  if (!job::current()) job_.emplace(job::Context{hostdir::root(), entry, {}, {}, current_format()});
+  if (!job::current()) job_.emplace(job::Context{hostdir::root(), entry, {}, {}, current_format(), {}});
   if (!ok_)
     log::LogErroImpNaoFiscal(std::string(entry) +
                              ": Imp00000 não carregado (Initialize não chamado ou Finalize já executado)"_cp);

@@ -156,7 +156,7 @@ bool start_thread(const char* name, Job job, std::string kind, void (*body)(cons
     if (prepare == nullptr) Log(std::string(name) + ": Imp00000 em finalização, job não iniciado"_cp);
     return false;
   }
-  job::Context context{hostdir::root(), std::move(kind), {}, {}, current_format()};
+  job::Context context{hostdir::root(), std::move(kind), {}, {}, current_format(), {}};
   // A job derived from another reads the same packets: what they held was already told in the first one.
   if (prepare != nullptr) context.loggedOnce.push_back("cp1252");
   auto owned = std::make_shared<Job>(std::move(job));

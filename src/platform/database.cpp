@@ -12,6 +12,7 @@
 #include "platform/hostdir.h"
 #include "platform/packet.h"
 #include "platform/rtl.h"
+#include "platform/sqlite_functions.h"
 
 namespace imp::db {
 
@@ -50,7 +51,11 @@ Dialect DialectOf(std::string_view connection) {
   if (scheme == "sqlite") return Dialect::SQLite;
   if (scheme == "oracle") return Dialect::Oracle;
   if (scheme == "mssql" || scheme == "sqlserver") return Dialect::MSSQL;
-  throw Error("Conexão sem dialeto conhecido (sqlite:, mssql:, oracle:): "_cp + std::string(connection));
+  if (scheme != "odbc") {
+    const OdbcTarget t = OdbcTargetOf(connection, {});  // an OLE DB string: its provider
+    if (t.dialect) return *t.dialect;
+  }
+  throw Error("Conexão sem dialeto conhecido (sqlite:, mssql:, oracle:, Provider=...): "_cp + MaskPassword(connection));
 }
 
 // ---- result sets ----
@@ -125,16 +130,6 @@ void ResultSet::load_into(ClientDataSet& ds) const {
 
 namespace {
 
-// SQL Server's ROUND(x, n, 1) truncates; TRUNCDEC(x, n) does the same on the decimal value of x.
-void truncdec(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  int places = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
-  sqlite3_result_double(ctx, decimal::truncate(sqlite3_value_double(argv[0]), places));
-}
-
 FieldType type_of_decl(const char* decl, int& size) {
   size = 0;
   if (!decl) return FieldType::String;
@@ -169,8 +164,7 @@ class SqliteConnection : public Connection {
       int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
       if (rc != SQLITE_OK) fail("não foi possível abrir o banco de dados"_cp);
       sqlite3_busy_timeout(db_, 5000);
-      sqlite3_create_function(db_, "TRUNCDEC", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, truncdec, nullptr,
-                              nullptr);
+      if (sqlite_functions::register_all(db_) != SQLITE_OK) fail("não foi possível registrar as funções"_cp);
       // Touch the schema now, so a file that is not a database fails here and not halfway through a job.
       if (sqlite3_exec(db_, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
         fail("banco de dados inválido"_cp);
@@ -293,12 +287,10 @@ class SqliteConnection : public Connection {
 
 }  // namespace
 
-std::unique_ptr<Connection> connect(std::string_view connection_string) {
+std::unique_ptr<Connection> connect(std::string_view connection_string, const ConnectOptions& options) {
   auto [scheme, target] = split_scheme(connection_string);
-  Dialect d = DialectOf(connection_string);
-  if (d == Dialect::SQLite) return std::make_unique<SqliteConnection>(target);
-  throw Error("Conexão "_cp + DialectName(d) + " não disponível nesta instalação (somente sqlite:): "_cp +
-              std::string(connection_string));
+  if (scheme == "sqlite") return std::make_unique<SqliteConnection>(target);
+  return connect_odbc(OdbcTargetOf(connection_string, options), options);
 }
 
 }  // namespace imp::db

@@ -1,7 +1,8 @@
 // What one job carries on its thread from its start to its end: the host folder it was dispatched with (so a
 // host that moves the folder never splits or redirects queued jobs), its kind, the printer ports that stalled
 // in it (a stalled port costs one timeout per job, not one per write), the notices it already logged and the
-// host's number and money formats as they stood at dispatch (a job prints with the formats of its folder).
+// host's number and money formats as they stood at dispatch (a job prints with the formats of its folder), and
+// whether its database already failed to answer (one timeout per job, not one per query).
 // A direct entry point is a job of its own for as long as the call lasts.
 #pragma once
 
@@ -21,6 +22,7 @@ struct Context {
   std::map<std::string, std::string> failedPorts;  // device -> why it failed
   std::vector<std::string> loggedOnce;             // keys of LogOncePerJob
   std::optional<FormatSettings> format;            // empty: the module's current formats
+  std::string databaseDown;                        // why the database did not answer in this job
 };
 
 // The job running on this thread, or nullptr.

@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 
+#include <chrono>
+
 #include "drill_fixture.h"
+#include "support/silent_server.h"
 
 namespace imp::test {
 namespace {
@@ -139,6 +142,27 @@ TEST_F(FaultDrills, DatabaseFaults) {
   for (const Drill& d : drills) {
     run(d);
   }
+}
+
+// A SQL Server that takes the connection and never answers costs the job one login timeout, however many
+// queries the job makes; the next job tries again and prints once the database answers.
+TEST_F(FaultDrills, ASilentDatabaseServerCostsOneTimeoutPerJob) {
+  test::SilentServer server;
+  json host = json::parse(read_file(dir.path() / "imphost.json"));
+  host["connection"] = "odbc:" + server.freetds();
+  host["odbcTimeoutSeconds"] = 1;
+  write_file(dir.path() / "imphost.json", host.dump());
+  for (int job = 0; job < 2; ++job) {
+    const auto start = std::chrono::steady_clock::now();
+    dispatch(order_job(good_order().dump()));
+    ASSERT_EQ(wait_idle(30000), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1900))
+        << "job " << job;  // one timeout of 1 s
+  }
+  const std::string log = module_log();
+  EXPECT_NE(log.find("Timeout expired"), std::string::npos) << log;
+  EXPECT_EQ(log.find("segredo"), std::string::npos) << "a password in the log";
+  good_order_prints();
 }
 
 TEST_F(FaultDrills, RefusedPackets) {

@@ -96,7 +96,11 @@ const std::vector<Case>& cases() {
   return all;
 }
 
-class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
+// Every case runs on the embedded SQLite backend and again over ODBC (unixODBC, the SQLite ODBC driver with the
+// catalogue's functions loaded): the printers must receive the same bytes.
+enum class Backend { Sqlite, Odbc };
+
+class OrderEndToEnd : public ::testing::TestWithParam<std::tuple<Case, Backend>>, public AbiValues {
  protected:
   void SetUp() override {
     setenv("IMP_NOW", "2026-12-09T12:30:00", 1);
@@ -111,7 +115,7 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
   }
 
   // The host folder of a case: imphost.json, the port mapping table, the database and the case's host files.
-  void prepare(const Case& c) {
+  void prepare(const Case& c, Backend backend) {
     json params = demo_station();
     for (auto it = c.station.begin(); it != c.station.end(); ++it) params[it.key()] = it.value();
     Files ports = c.ports;
@@ -123,7 +127,10 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
       mapping.push_back({{"CDPORTAIMPR", port}});
     }
     json host = {{"parameters", params},
-                 {"connection", "sqlite:Dados/imp.db"},
+                 {"connection", backend == Backend::Sqlite
+                                    ? "sqlite:Dados/imp.db"
+                                    : "odbc:Driver=SQLite3;Database=" + (dir.path() / "Dados" / "imp.db").string() +
+                                          ";LoadExt=" IMP_SQLITE_EXTENSION},
                  {"format",
                   {{"decimalSeparator", ","},
                    {"thousandSeparator", "."},
@@ -168,8 +175,8 @@ class OrderEndToEnd : public ::testing::TestWithParam<Case>, public AbiValues {
 };
 
 TEST_P(OrderEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
-  const Case& c = GetParam();
-  prepare(c);
+  const auto& [c, backend] = GetParam();
+  prepare(c, backend);
   print(c);
 
   expect_same_files(kCases / c.name / "expected", dir.path() / "printers", "order_e2e_actual", c.name);
@@ -180,8 +187,13 @@ TEST_P(OrderEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
   EXPECT_EQ(log.find("_Erro"), std::string::npos) << log;
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, OrderEndToEnd, ::testing::ValuesIn(cases()),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Orders, OrderEndToEnd,
+                         ::testing::Combine(::testing::ValuesIn(cases()),
+                                            ::testing::Values(Backend::Sqlite, Backend::Odbc)),
+                         [](const ::testing::TestParamInfo<OrderEndToEnd::ParamType>& info) {
+                           return std::get<0>(info.param).name +
+                                  (std::get<1>(info.param) == Backend::Odbc ? "_over_odbc" : "");
+                         });
 
 }  // namespace
 }  // namespace imp::test

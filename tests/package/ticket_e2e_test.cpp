@@ -182,7 +182,9 @@ class TicketHost : public ::testing::Test, public AbiValues {
       if (!ports.contains(p)) ports[p] = std::string("printers/") + p + ".prn";
     const json properties = {{"4", printer(48, "\x1bm")}, {"13", printer(48, "\x1bm")}, {"14", printer(40, "\x1bi")}};
     json config = {{"parameters", station},
-                   {"connection", "sqlite:Dados/imp.db"},
+                   {"connection", over_odbc ? "odbc:Driver=SQLite3;Database=" + (folder / "Dados" / "imp.db").string() +
+                                                  ";LoadExt=" IMP_SQLITE_EXTENSION
+                                            : "sqlite:Dados/imp.db"},
                    {"format", format},
                    {"printerProperties", properties},
                    {"ports", ports}};
@@ -229,12 +231,15 @@ class TicketHost : public ::testing::Test, public AbiValues {
   Library& lib = Library::get();
   TempDir dir;
   fs::path folder;
+  bool over_odbc = false;  // the database through unixODBC and the SQLite ODBC driver
 };
 
-class TicketEndToEnd : public TicketHost, public ::testing::WithParamInterface<Case> {};
+// Each case on the embedded SQLite backend and again over ODBC: the same bytes.
+class TicketEndToEnd : public TicketHost, public ::testing::WithParamInterface<std::tuple<Case, bool>> {};
 
 TEST_P(TicketEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
-  const Case& c = GetParam();
+  const Case& c = std::get<0>(GetParam());
+  over_odbc = std::get<1>(GetParam());
   prepare(c.name, c.station, c.format, c.sql);
   run_case(c.kind, c.name);
 
@@ -247,8 +252,10 @@ TEST_P(TicketEndToEnd, PrintersReceiveExactlyTheExpectedTickets) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tickets, TicketEndToEnd, ::testing::ValuesIn(cases()),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Tickets, TicketEndToEnd, ::testing::Combine(::testing::ValuesIn(cases()), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<TicketEndToEnd::ParamType>& info) {
+                           return std::get<0>(info.param).name + (std::get<1>(info.param) ? "_over_odbc" : "");
+                         });
 
 // A ticket or an order that fails is logged under its routine's name, prints nothing and leaves the job lock
 // free: once the fault is gone, the next call of the same routine, straight through its export on this

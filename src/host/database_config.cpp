@@ -1,0 +1,15 @@
+#include "host/database_config.h"
+
+#include "host/reference_host.h"
+
+namespace imp::host {
+
+db::ConnectOptions DatabaseOptions() {
+  return reference::DatabaseOptions();
+}
+
+std::unique_ptr<db::Connection> Connect(std::string_view connection) {
+  return db::connect(connection, DatabaseOptions());
+}
+
+}  // namespace imp::host
