@@ -135,7 +135,10 @@ class Order {
     // Ports, then seats, ascending (a column the order lacks reads as empty: it does not order).
     std::string order;
     for (const char* field : {"CDPORIMPPROD", "NRLUGARMESA"})
-      if (pedido.FindField(field)) order += (order.empty() ? "" : ";") + std::string(field);
+      if (pedido.FindField(field)) {
+        if (!order.empty()) order += ';';
+        order += field;
+      }
     pedido.SetIndexFieldNames(order);
     const tickets::RowReader reader(pedido);
     bool first = true;

@@ -33,9 +33,6 @@ Library::Library(const std::string& explicit_path) {
   if (chosen.empty()) {
     std::vector<std::filesystem::path> candidates;
     if (std::filesystem::path dir = executable_dir(); !dir.empty()) candidates.push_back(dir / kLibraryName);
-#ifdef IMP_DEFAULT_LIBRARY
-    candidates.emplace_back(IMP_DEFAULT_LIBRARY);
-#endif
     for (const auto& c : candidates) {
       std::error_code ec;
       if (std::filesystem::is_regular_file(c, ec)) {
@@ -44,7 +41,8 @@ Library::Library(const std::string& explicit_path) {
       }
     }
   }
-  if (chosen.empty()) chosen = kLibraryName;  // the dynamic loader's search path
+  // Installed: the library of the same install (imphost's run path) or the loader's search path.
+  if (chosen.empty()) chosen = IMP_LIBRARY_SONAME;
 
   handle_ = dlopen(chosen.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   std::string lib_path;
   app.add_option("--lib", lib_path,
                  "the library to load (default: $IMP_LIBRARY, else libimp00000.so next to imphost, else the "
-                 "build tree's, else the system search path)");
+                 "library of imphost's own install or the system search path)");
 
   CLI::App* run = app.add_subcommand("run", "run job files, printing one JSON line per job");
   std::vector<std::string> job_files;
