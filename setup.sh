@@ -12,7 +12,9 @@ PACKAGES=(build-essential cmake ninja-build pkg-config ccache
   libsqlite3-dev nlohmann-json3-dev libcli11-dev libffi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  unixodbc-dev unixodbc libsqliteodbc tdsodbc)
+  unixodbc-dev unixodbc libsqliteodbc tdsodbc
+  libcups2-dev cups-daemon cups-client
+  libqrencode-dev)
 
 install_missing() {
   local missing=()

@@ -258,6 +258,74 @@ IMP_API void Cli_imp00000_ImprimeNF(const char* port, const char* model, const c
 IMP_API int32_t Cli_imp00000_VersaoWindows7ouSuperior(void);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* The print spooler                                                                                    */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Sends raw bytes to the spooler printer that matches a share ("\\SERVER\PRINTER" or "SERVER\PRINTER"), a
+ * port (its device URI) or, with both empty, the default printer, whose driver contains driver_filter when
+ * one is given. The document stays open across calls until one finishes it; keep_backup saves the data
+ * under \Dados\IMPBACKUP\ as document_name. 1 when written (or, with no data, when the printer was found),
+ * else 0. */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_SendSpool(const char* share, const char* port, const char* driver_filter,
+                                                       const char* document_name, const char* data, int32_t keep_backup,
+                                                       int32_t finish);
+/* This computer's host name and address ("127.0.0.1" when unknown); release with imp_free. */
+IMP_API char* Cli_imp00000_GetHost(void);
+IMP_API char* Cli_imp00000_GetIpAddress(void);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* The makers' printer libraries and the device operations                                              */
+/*                                                                                                      */
+/* Each library (lib<Name>.so for Name.dll, found through IMP_DRIVER_PATH, beside this library, then the */
+/* system's path) is loaded by its start routine: 1 when it is loaded with every entry bound, else 0.   */
+/* The stop routines clear its entries and release it.                                                  */
+/* ---------------------------------------------------------------------------------------------------- */
+
+IMP_API int32_t StartMp2032(void);
+IMP_API int32_t Cli_imp00000_StartMp2032(void);
+IMP_API int32_t StartDarumaFrameWork(void);
+IMP_API int32_t Cli_imp00000_StartDarumaFrameWork(void);
+IMP_API int32_t StartKioskDll(void);
+IMP_API int32_t Cli_imp00000_StartKioskDll(void);
+IMP_API int32_t StartInterfaceEpsonNF(const char* port);
+IMP_API int32_t Cli_imp00000_StartInterfaceEpsonNF(const char* port);
+IMP_API int32_t StartSI300(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_StartSI300(const char* model, const char* port);
+IMP_API void Cli_imp00000_StopMp2032(void);
+IMP_API void Cli_imp00000_StopDarumaFrameWork(void);
+IMP_API void Cli_imp00000_StopInterfaceEpsonNF(void);
+IMP_API void Cli_imp00000_StopSI300(void);
+IMP_API void Cli_imp00000_StopKioskDll(void);
+
+/* Device operations: model code first; 1 (or another positive value) on success, 0 on failure or when the
+ * model selects no device. IniciaPorta_DLL takes the job lock cs and FechaPorta_DLL on the same thread
+ * releases it: open and close a span on one thread. The others take cs for their call. */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_IniciaPorta_DLL(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_FormataTX_DLL(const char* model, const char* text, int32_t letter_type,
+                                                           int32_t italic, int32_t underline, int32_t expanded,
+                                                           int32_t bold);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_EnviaTX_DLL(const char* model, const char* bytes, int32_t letter_type,
+                                                         int32_t italic, int32_t underline, int32_t expanded,
+                                                         int32_t bold);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_ConfCodBarras_DLL(const char* model, int32_t height, int32_t width,
+                                                               int32_t position, int32_t font, int32_t margin);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_ImprimeCODE128_DLL(const char* model, const char* data);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_ImprimeQRCode_DLL(const char* model, const char* data,
+                                                               const char* side_text);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_AcionaGaveta_DLL(const char* model);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_AcionaGuilhotina_DLL(const char* model, int32_t mode);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_ComandoTX_DLL(const char* model, const char* bytes);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_PrintNVBitmap_DLL(const char* model, const char* image, const char* key1,
+                                                               const char* key2);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_FechaPorta_DLL(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_StatusGaveta(const char* model, const char* port);
+/* The drawer outside a document: its status as the library reports it, and a pulse. */
+IMP_API int32_t VerificaStatusGaveta(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_VerificaStatusGaveta(const char* model, const char* port);
+IMP_API void AbreGaveta(const char* model, const char* port);
+IMP_API void Cli_imp00000_AbreGaveta(const char* model, const char* port);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* The print data module TrdmImpressoras (rdmImpressoras)                                               */
 /*                                                                                                      */
 /* Methods run on the module's instance, created when there is none, under the job lock cs.             */

@@ -12,4 +12,8 @@ std::unique_ptr<db::Connection> Connect(std::string_view connection) {
   return db::connect(connection, DatabaseOptions());
 }
 
+spooler::Settings SpoolerSettings() {
+  return reference::SpoolerSettings();
+}
+
 }  // namespace imp::host

@@ -265,7 +265,9 @@ port::PortMap PortConfig() {
         if (value.empty() || value.find('\0') != std::string::npos)
           throw Error("imphost.json: a porta " + name + " tem um caminho vazio ou inválido"_cp);
         std::filesystem::path target = value;
-        map.names[name] = target.is_absolute() ? target : hostdir::resolve(target.string());
+        // "socket://HOST[:PORT]" is a network printer (raw TCP); a path is a device or a capture file.
+        map.names[name] =
+            value.rfind("socket://", 0) == 0 || target.is_absolute() ? target : hostdir::resolve(target.string());
       } catch (const Error& e) {
         map.invalid[name] = e.what();
       }
@@ -290,6 +292,22 @@ db::ConnectOptions DatabaseOptions() {
     if (d.contains("oracle")) o.oracleDriver = text_of(d["oracle"], "odbcDrivers.oracle");
   }
   return o;
+}
+
+spooler::Settings SpoolerSettings() {
+  spooler::Settings s;
+  Json cfg = config();
+  if (!cfg.contains("spooler")) return s;
+  const auto& sp = cfg["spooler"];
+  if (!sp.is_object()) throw Error("imphost.json: spooler deve ser um objeto");
+  if (sp.contains("server")) s.server = cp1252::to_utf8(text_of(sp["server"], "spooler.server"));
+  if (sp.contains("timeoutSeconds")) {
+    const auto& t = sp["timeoutSeconds"];
+    if (!t.is_number() || t.get<double>() < 1 || t.get<double>() > 3600)
+      throw Error("imphost.json: spooler.timeoutSeconds deve ser um número de 1 a 3600"_cp);
+    s.timeoutSeconds = static_cast<int>(t.get<double>());
+  }
+  return s;
 }
 
 std::string GetStringConexZel(std::string_view) {

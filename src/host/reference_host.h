@@ -8,6 +8,7 @@
 #include "host/services.h"
 #include "platform/database.h"
 #include "platform/port.h"
+#include "platform/spooler.h"
 
 namespace imp::host::reference {
 
@@ -19,6 +20,8 @@ PrinterProperties BuiltinProperties(std::string_view model);
 std::string GetStringConexZel(std::string_view system);
 // How ODBC databases are reached ("odbcDrivers", "odbcTimeoutSeconds").
 db::ConnectOptions DatabaseOptions();
+// The print spooler ("spooler": {"server", "timeoutSeconds"}).
+spooler::Settings SpoolerSettings();
 // The port map ("ports", "portTimeoutSeconds").
 port::PortMap PortConfig();
 bool Mensagem(std::string_view text, std::string_view defaultButton);

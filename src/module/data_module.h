@@ -76,6 +76,9 @@ class TrdmImpressoras {
   // The host folder the module was created for: its database, files and settings are that folder's.
   const std::filesystem::path& HostDir() const { return hostDir_; }
 
+  // The kiosk printer's handle from its USB open, passed to every later kiosk call.
+  int32_t kioskHandle = 0;
+
  private:
   void create_stored(std::string_view name);
   std::filesystem::path hostDir_;

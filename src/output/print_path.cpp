@@ -13,8 +13,13 @@
 #include "module/catalogue.h"
 #include "module/data_module.h"
 #include "module/globals.h"
+#include "output/bitmap_page.h"
+#include "output/device_ops.h"
 #include "output/kept_tickets.h"
+#include "output/models.h"
 #include "output/printer_choice.h"
+#include "output/spool.h"
+#include "output/vendor_libs.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/dataset.h"
@@ -31,36 +36,17 @@ void Log(const std::string& text) {
   log::LogErroImpNaoFiscal(text);
 }
 
-// A model code as a number; an empty code is "00". -1 when the code is not a number.
-int code_of(std::string_view model) {
-  std::string t;
-  for (char c : model)
-    if (c != ' ') t.push_back(c);
-  if (t.empty()) return 0;
-  if (t.size() > 9) return -1;
-  for (char c : t)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
-  return std::stoi(t);
-}
-
-bool one_of(int code, std::initializer_list<int> codes) {
-  for (int c : codes)
-    if (c == code) return true;
-  return false;
-}
-
-bool starts_with(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-bool contains(std::string_view s, std::string_view part) {
-  return s.find(part) != std::string_view::npos;
-}
+using models::bitmap_model;
+using models::code_of;
+using models::contains;
+using models::one_of;
+using models::starts_with;
 
 // The state of the legacy direct port (cPorta): the port it is assigned to, and the LPT ports that a mapping
-// redirected to a network share for the rest of the process.
+// redirected to a network share for the rest of the process (per host folder).
 std::mutex g_mutex;
 std::string g_cPorta;
-std::map<std::string, std::string> g_redirected;  // upper-cased port -> share
+std::map<std::string, std::string> g_redirected;  // host folder + "|" + upper-cased port -> share
 
 std::string upper(std::string_view s) {
   std::string r(s);
@@ -68,18 +54,29 @@ std::string upper(std::string_view s) {
   return r;
 }
 
+// A redirection belongs to the host folder whose mapping table made it: another folder's LPT1 is its own.
+std::string redirection_key(std::string_view port) {
+  return hostdir::root().string() + "|" + upper(port);
+}
+
 std::string direct_port() {
   std::lock_guard lk(g_mutex);
   return g_cPorta;
 }
 
-// One "rewrite, write, close" of a port. A port redirected to a share cannot be written here.
+// One "rewrite, write, close" of a port. A port redirected to a share sends what is written as one spooler
+// document to that share ("QuivaneDoc", finished); an empty write sends no job.
 void write_port_unrecorded(const std::string& port, std::string_view bytes) {
+  std::string share;
   {
     std::lock_guard lk(g_mutex);
-    if (auto it = g_redirected.find(upper(port)); it != g_redirected.end())
-      throw Error("Porta " + port + " mapeada para \\\\" + it->second +
-                  ": envio ao compartilhamento não disponível nesta instalação"_cp);
+    if (auto it = g_redirected.find(redirection_key(port)); it != g_redirected.end()) share = it->second;
+  }
+  if (!share.empty()) {
+    if (bytes.empty()) return;
+    if (SendSpool(share, "", "", "QuivaneDoc", bytes, false, true) < 1)
+      throw Error("Porta " + port + " mapeada para \\\\" + share + ": o spooler não recebeu a impressão"_cp);
+    return;
   }
   if (port.empty()) throw Error("Porta da impressora não informada"_cp);
   port::write(host::PortConfig(), port, bytes);
@@ -104,17 +101,27 @@ bool route_unavailable(const std::string& route, std::string_view model, std::st
   return false;
 }
 
-// The device operations of the makers' libraries, Windows printers and bitmap pages come with their own
-// layers; until then the device route is not available.
-bool device_route(std::string_view model, std::string_view port) {
-  return route_unavailable("de dispositivo", model, port);
+// The device route: one open-close span of the device operations. True only when the open and the format
+// succeeded.
+bool device_route(std::string_view model, std::string_view port, std::string_view text) {
+  const int opened = IniciaPorta_DLL(model, port);
+  const int formatted = FormataTX_DLL(model, text, 2, 0, 0, 0, 0);
+  AcionaGuilhotina_DLL(model, 0);
+  FechaPorta_DLL(model, port);
+  return opened > 0 && formatted > 0;
 }
 
-bool bitmap_model(int code) {
-  return one_of(code, {29, 41, 44});
+// The legacy routines with stTipoImpressora "6" call the MP2032 library; an entry that is not bound is
+// logged and answers 0.
+template <class Fn, class... Args>
+int32_t mp2032(const char* entry, Args... args) {
+  Fn fn = bound_entry<Fn>(entry);
+  if (!fn) {
+    Log(std::string(entry) + ": entrada da biblioteca não carregada"_cp);
+    return 0;
+  }
+  return fn(args...);
 }
-void StartBitMap(std::string_view) {}  // only bitmap models prepare a canvas
-void StopAndPrintBitMap() {}           // nothing to print for the other models
 
 // The mapping table \Dados\Cadastros\cdsMapeamento.cds, on the record of `port`; false when it is missing.
 bool locate_mapping(ClientDataSet& table, std::string_view port) {
@@ -163,8 +170,8 @@ std::string ModeloImpressora(std::string_view code) {
 }
 
 int IniciaPorta(std::string_view port) {
-  if (globals::stTipoImpressora == "6") return route_unavailable("da biblioteca MP2032", "6", port) ? 1 : 0;
   std::string p(port);
+  if (globals::stTipoImpressora == "6") return mp2032<vendor::Text>("IniciaPorta_Bema", p.c_str());
   {
     std::lock_guard lk(g_mutex);
     g_cPorta = p;
@@ -193,7 +200,11 @@ std::string reset_bytes(std::string_view model, std::string_view port) {
 // depends on whichever model a previous job recorded.
 int formata_model(std::string_view model, std::string_view text) {
   try {
-    if (model == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
+    if (model == "6") {
+      const std::string t(text);
+      mp2032<vendor::Format>("FormataTX_Bema", t.c_str(), 0, 0, 0, 0, 0);
+      return 1;
+    }
     write_port(direct_port(), formata_bytes(model, text));
     return 1;
   } catch (const std::exception& e) {
@@ -204,14 +215,23 @@ int formata_model(std::string_view model, std::string_view text) {
 }  // namespace
 
 int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold) {
-  (void)letterType, (void)italic, (void)underline, (void)expanded, (void)bold;  // not used on the port
+  if (globals::stTipoImpressora == "6") {
+    // The library takes the five flags; the port file ignores them.
+    const std::string t(text);
+    mp2032<vendor::Format>("FormataTX_Bema", t.c_str(), letterType, italic, underline, expanded, bold);
+    return 1;
+  }
   return formata_model(globals::stTipoImpressora.get(), text);
 }
 
 int EnviaComando(std::string_view command) {
   std::string tipo = globals::stTipoImpressora.get();
   if (tipo == "24") return 1;
-  if (tipo == "6") return route_unavailable("da biblioteca MP2032", "6", direct_port()) ? 1 : 0;
+  if (tipo == "6") {
+    const std::string c(command);
+    mp2032<vendor::TextInt>("ComandoTX_Bema", c.c_str(), static_cast<int32_t>(c.size()));
+    return 1;
+  }
   try {
     write_port(direct_port(), command);
     return 1;
@@ -235,7 +255,7 @@ int ResetImpressora(std::string_view model, std::string_view port) {
 }
 
 int FechaP_Bematech_MP2032() {
-  if (globals::stTipoImpressora == "6") route_unavailable("da biblioteca MP2032", "6", direct_port());
+  if (globals::stTipoImpressora == "6") mp2032<vendor::Void>("FechaPorta_Bema");
   return 1;
 }
 
@@ -258,6 +278,11 @@ bool DoPortMapping(std::string_view model, std::string_view port) {
   Log("   Porta: " + cdPorta);
   Log("Endereco: " + endereco);
   if (endereco.empty()) {
+    // The table decides at every call: a port whose address was cleared prints directly again.
+    {
+      std::lock_guard lk(g_mutex);
+      g_redirected.erase(redirection_key(cdPorta));
+    }
     Log("Mapeamento NÃO realizado"_cp);
     return true;
   }
@@ -265,7 +290,7 @@ bool DoPortMapping(std::string_view model, std::string_view port) {
   Log("/C NET USE " + cdPorta + " \\\\" + endereco + " /PERSISTENT:YES");
   {
     std::lock_guard lk(g_mutex);
-    g_redirected[upper(cdPorta)] = endereco;
+    g_redirected[redirection_key(cdPorta)] = endereco;
   }
   clock::pause_ms(1000);
   Log("Mapeaemento realizado");
@@ -325,9 +350,15 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
     Log("Imp Backup. " + sPort + " " + sModel + " " + std::string(share));
     if (one_of(code, {13, 14, 16, 17, 18, 19, 21, 28, 34, 35, 36, 41, 42, 44, 45, 53, 54}))
       doc += Replicate(lf, 3) + close;
-    if (!route_unavailable("de spooler", model, share)) Log("Falha ao enviar impressão "_cp);
+    std::string caixa;
+    if (auto params = host::Parameters::Load(); !params.IsEmpty()) caixa = params.AsString("CDCAIXA");
+    if (caixa.empty()) caixa = "000";
+    const std::string document =
+        caixa + "_0000000000_" + "00000" + "_" + FormatDateTime("dd_mm_yyyy_hh_nn_ss_zzz", clock::Now()) + ".txt";
+    const bool sent = SendSpool(share, "", "", document, doc, true, true) >= 1;
+    if (!sent) Log("Falha ao enviar impressão "_cp);
     FechaP_Bematech_MP2032();
-    return false;
+    return sent;
   }
 
   // 4. the device route: libraries, Windows printers, bitmap pages, network addresses
@@ -337,7 +368,7 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
     int feeds = one_of(code, {18, 30, 34, 43, 53, 54}) ? 4 : code == 32 ? 2 : one_of(code, {42, 45}) ? 6 : 0;
     doc += Replicate(lf, feeds);
     if (noExtraFeed != "S") doc += lf;
-    bool sent = device_route(model, port);
+    bool sent = device_route(model, port, doc);
     FechaP_Bematech_MP2032();
     return sent;
   }
@@ -363,7 +394,8 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
     if (!endereco.empty()) {
       Log("Utiliza spool: " + endereco + " - stIDUTILFONTEXP: " + globals::stIDUTILFONTEXP.get());
       clock::pause_ms(1000);
-      if (route_unavailable("de spooler", model, endereco)) return true;
+      if (SendSpool(endereco, "", "", "QuivaneDoc", doc + "\r\n\r\n\r\n" + close + "\x1b@", false, true) >= 1)
+        return true;
       Log("Falha ao enviar impressão "_cp);
     }
   }
@@ -445,7 +477,7 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
       if (!starts_with(port, "LPT")) {
         if (code == 17 || code == 36)
           doc = (globals::boUtilizaDLL.load() ? std::string("</c>") : std::string("\x1bM0\x1b\x33\x10")) + doc;
-        result = printed = device_route(model, port);
+        result = printed = device_route(model, port, doc);
       } else {
         kept::TicketRecorder ticket(port, model);  // a ticket the port does not take is kept, never lost
         std::string closing;
@@ -477,6 +509,7 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
   } catch (const std::exception& e) {
     Log(std::string(e.what()) + " - Imp00000 - Funcao:ImprimePadrao");
   }
+  ReleaseOpenSpans();
   Log("FIM ImprimePadrao_" + sPort + "_" + sModel);
   Log("");
   // The data module goes while the lock is still held, so no job that waits for it finds it half freed.

@@ -16,6 +16,8 @@
 #include "host/services.h"
 #include "module/data_module.h"
 #include "module/globals.h"
+#include "output/device_ops.h"
+#include "output/spool.h"
 #include "package/frame.h"
 #include "package/workers.h"
 #include "platform/cp1252.h"
@@ -172,7 +174,13 @@ bool start_thread(const char* name, Job job, std::string kind, void (*body)(cons
         }
         if (run) {
           turns().wait(ticket);
-          body(*owned);
+          try {
+            body(*owned);
+          } catch (...) {
+            // the bodies log their own failures
+          }
+          FinishOpenSpoolDocument();  // a document the job left open never holds its queue
+          ReleaseOpenSpans();         // nor a device span the job left open the job lock
         }
       } catch (...) {
         // the bodies log their own failures

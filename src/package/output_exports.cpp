@@ -4,6 +4,7 @@
 #include "imp00000.h"
 #include "module/globals.h"
 #include "output/print_path.h"
+#include "output/spool.h"
 #include "package/frame.h"
 #include "platform/abi_variant.h"
 #include "platform/cp1252.h"
@@ -109,6 +110,23 @@ IMP_API void ImprimeNF(const char* port, const char* model, const char* text, ch
 
 IMP_API int32_t Cli_imp00000_VersaoWindows7ouSuperior(void) {
   return package::guarded<int32_t>("VersaoWindows7ouSuperior", 0, [] { return VersaoWindows7ouSuperior() ? 1 : 0; });
+}
+
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_SendSpool(const char* share, const char* port, const char* driver_filter,
+                                                       const char* document_name, const char* data, int32_t keep_backup,
+                                                       int32_t finish) {
+  return under_cs<int32_t>("SendSpool", 0, [&] {
+    return SendSpool(abi::text_arg(share), abi::text_arg(port), abi::text_arg(driver_filter),
+                     abi::text_arg(document_name), abi::text_arg(data), keep_backup != 0, finish != 0);
+  });
+}
+
+IMP_API char* Cli_imp00000_GetHost(void) {
+  return text_result(package::guarded<char*>("GetHost", nullptr, [] { return abi::dup_text(GetHost()); }));
+}
+
+IMP_API char* Cli_imp00000_GetIpAddress(void) {
+  return text_result(package::guarded<char*>("GetIpAddress", nullptr, [] { return abi::dup_text(GetIpAddress()); }));
 }
 
 }  // extern "C"

@@ -386,9 +386,9 @@ class OdbcConnection : public Connection {
                 " (SQL Server, Oracle ou SQLite)");
   }
 
-  [[noreturn]] void fail(SQLHANDLE stmt, const char* what) {
+  [[noreturn]] void fail(SQLHANDLE stmt, const std::string& what) {
     const Diagnostic d = diagnostic(SQL_HANDLE_STMT, stmt);
-    const std::string msg = std::string(what) + ": " + d.message + " (" + description() + ")";
+    const std::string msg = what + ": " + d.message + " (" + description() + ")";
     // SQLite's driver says "database is locked" (SQLITE_BUSY, SQLITE_LOCKED) once its timeout ran out.
     bool busy = false;
     for (SQLINTEGER n : d.natives) busy = busy || (dialect_ == Dialect::SQLite && (n == 5 || n == 6));
@@ -465,7 +465,7 @@ class OdbcConnection : public Connection {
     SQLULEN size = 0;
     if (!SQL_SUCCEEDED(SQLDescribeColW(st, static_cast<SQLUSMALLINT>(c), reinterpret_cast<SQLWCHAR*>(name), 256,
                                        &nameLen, &type, &size, &digits, &nullable)))
-      fail(st, "erro na descrição do resultado");
+      fail(st, "erro na descrição do resultado"_cp);
     FieldDef f{cp1252::from_utf8_lossy(utf8_of(name, static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen, 255)))),
                FieldType::String, 0};
     Column col;
@@ -680,7 +680,7 @@ class OdbcConnection : public Connection {
       case Variant::Type::Bytes:
       case Variant::Type::Array: throw Error("Parâmetro de tipo não suportado"_cp);
     }
-    if (!SQL_SUCCEEDED(rc)) fail(st, "erro ao associar um parâmetro da consulta");
+    if (!SQL_SUCCEEDED(rc)) fail(st, "erro ao associar um parâmetro da consulta"_cp);
   }
 
   OdbcTarget target_;

@@ -1,17 +1,26 @@
 #include "platform/port.h"
 
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 #include "platform/cp1252.h"
 #include "platform/error.h"
@@ -95,6 +104,136 @@ void mark_failed(const std::filesystem::path& device, const std::string& why) {
   if (job::Context* ctx = job::current()) ctx->failedPorts.emplace(device.string(), why);
 }
 
+// ---- network printers: "socket://HOST[:PORT]" (raw TCP, 9100 unless given) ----
+
+struct Endpoint {
+  std::string host, service;
+};
+
+std::optional<Endpoint> network_target(const std::filesystem::path& device) {
+  const std::string s = device.string();
+  if (s.rfind("socket://", 0) != 0) return std::nullopt;
+  std::string rest = s.substr(9);
+  while (!rest.empty() && rest.back() == '/') rest.pop_back();
+  Endpoint e{rest, "9100"};
+  if (!rest.empty() && rest.front() == '[') {  // [::1]:9100
+    const auto close = rest.find(']');
+    if (close == std::string::npos) return Endpoint{};
+    e.host = rest.substr(1, close - 1);
+    if (close + 1 < rest.size()) {
+      if (rest[close + 1] != ':') return Endpoint{};
+      e.service = rest.substr(close + 2);
+    }
+  } else if (const auto colon = rest.rfind(':'); colon != std::string::npos) {
+    e.host = rest.substr(0, colon);
+    e.service = rest.substr(colon + 1);
+  }
+  const bool plain_host = !e.host.empty() && std::all_of(e.host.begin(), e.host.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '_';
+  });
+  const bool plain_port = !e.service.empty() && e.service.size() <= 5 &&
+                          std::all_of(e.service.begin(), e.service.end(), ::isdigit) && std::stoi(e.service) > 0 &&
+                          std::stoi(e.service) < 65536;
+  if (!plain_host || !plain_port) return Endpoint{};
+  return e;
+}
+
+// Waits until `fd` is ready for `events` or the deadline passes; false on timeout.
+bool wait_for(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{fd, events, 0};
+    int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (r > 0) return true;
+    if (r < 0 && errno != EINTR) return true;  // let the next call report the error
+  }
+}
+
+// One connection to a network printer, made within the port's timeout.
+int connect_network(std::string_view port, const std::filesystem::path& device, const Endpoint& e,
+                    std::chrono::steady_clock::time_point deadline) {
+  if (e.host.empty()) fail(port, device, "endereço de impressora de rede inválido"_cp, 0);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  if (int rc = ::getaddrinfo(e.host.c_str(), e.service.c_str(), &hints, &list); rc != 0)
+    fail(port, device, "endereço não encontrado: "_cp + cp1252::from_utf8_lossy(gai_strerror(rc)), 0);
+  int err = ECONNREFUSED;
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) {
+      err = errno;
+      continue;
+    }
+    if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0 || errno == EINPROGRESS) {
+      if (!wait_for(fd, POLLOUT, deadline)) {
+        ::close(fd);
+        ::freeaddrinfo(list);
+        const std::string why = "tempo esgotado na conexão (impressora não responde)"_cp;
+        mark_failed(device, why);
+        fail(port, device, why, 0);
+      }
+      socklen_t len = sizeof err;
+      if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) {
+        ::freeaddrinfo(list);
+        return fd;
+      }
+    } else {
+      err = errno;
+    }
+    ::close(fd);
+  }
+  ::freeaddrinfo(list);
+  fail(port, device, "não foi possível conectar"_cp, err);
+}
+
+// A printer that stopped reading: what it did not take is dropped (the connection is reset) and the port
+// counts as stalled for the rest of the job.
+[[noreturn]] void stalled_network(std::string_view port, const std::filesystem::path& device, int fd) {
+  linger off{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+  ::close(fd);
+  const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
+  mark_failed(device, why);
+  fail(port, device, why, 0);
+}
+
+// One write, one connection: every byte within the port's timeout, then the connection is closed in order so
+// the printer sees the end of the job.
+void write_network(std::string_view port, const std::filesystem::path& device, const Endpoint& e,
+                   std::string_view bytes, int timeoutSeconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int fd = connect_network(port, device, e, deadline);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      int err = errno;
+      ::close(fd);
+      fail(port, device, "erro de escrita", err);
+    }
+    if (!wait_for(fd, POLLOUT, deadline)) stalled_network(port, device, fd);
+  }
+  ::shutdown(fd, SHUT_WR);
+  // Written is not printed: the kernel holds what the printer has not acknowledged, and would drop it
+  // silently after close. The ticket counts as sent once the printer's side has taken every byte.
+  for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+    int queued = 0;
+    if (::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued <= 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) stalled_network(port, device, fd);
+    std::this_thread::sleep_for(pause);
+  }
+  ::close(fd);
+}
+
 }  // namespace
 
 std::filesystem::path device_of(const PortMap& map, std::string_view port) {
@@ -119,6 +258,13 @@ std::filesystem::path device_of(const PortMap& map, std::string_view port) {
 void touch(const PortMap& map, std::string_view port) {
   auto device = device_of(map, port);
   refuse_if_failed(port, device);
+  if (auto e = network_target(device)) {
+    // The printer is there and takes a connection; nothing is sent.
+    int fd =
+        connect_network(port, device, *e, std::chrono::steady_clock::now() + std::chrono::seconds(map.timeoutSeconds));
+    ::close(fd);
+    return;
+  }
   int fd = open_port(port, device);
   ::close(fd);
 }
@@ -126,6 +272,10 @@ void touch(const PortMap& map, std::string_view port) {
 void write(const PortMap& map, std::string_view port, std::string_view bytes) {
   auto device = device_of(map, port);
   refuse_if_failed(port, device);
+  if (auto e = network_target(device)) {
+    write_network(port, device, *e, bytes, map.timeoutSeconds);
+    return;
+  }
   NoSigpipe guard;
   int fd = open_port(port, device);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(map.timeoutSeconds);

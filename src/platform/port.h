@@ -1,7 +1,9 @@
 // Printer ports written directly: a port name ("LPT1", "COM2" ...) stands for a device path or a file.
 // Each write opens the port for writing without truncating (a file port appends), writes every byte within
 // the port's timeout and closes it. Ports open without blocking and without becoming the controlling
-// terminal; a reader that goes away is a failed write, never a signal that ends the host.
+// terminal; a reader that goes away is a failed write, never a signal that ends the host. A port mapped to
+// "socket://HOST[:PORT]" is a network printer taking raw TCP (port 9100 unless given): each write is one
+// connection, made and written within the port's timeout.
 #pragma once
 
 #include <filesystem>

@@ -34,7 +34,10 @@ class PrintPath : public ::testing::Test {
     host::install(nullptr);
     std::filesystem::create_directories(dir.path() / "printers");
     std::filesystem::create_directories(dir.path() / "folder");
+    // No spooler answers: the share routes fail without ever reaching the system's.
     test::write_file(dir.path() / "imphost.json", R"({
+      "spooler": {"server": ")" + (dir.path() / "sem-spooler.sock").string() +
+                                                      R"(", "timeoutSeconds": 1},
       "parameters": {"CDFILIAL": "0001", "CDCAIXA": "001", "CDLOJA": "01"},
       "ports": {"LPT1": "printers/LPT1.prn", "LPT2": "printers/LPT2.prn", "LPT3": "printers/LPT3.prn",
                 "LPT4": "folder", "LPT5": "/dev/full", "LPT6": "nofolder/x.prn", "COM1": "printers/COM1.prn"},
@@ -156,20 +159,23 @@ TEST_F(PrintPath, PortMapping) {
   EXPECT_NE(l.find("Endereco: servidor\\cozinha\n"), std::string::npos) << l;
   EXPECT_NE(l.find("/C NET USE LPT3 \\\\servidor\\cozinha /PERSISTENT:YES"), std::string::npos) << l;
   EXPECT_NE(l.find("Mapeaemento realizado"), std::string::npos) << l;
-  // the port now stands for the share: the direct route cannot deliver it and says so
+  // the port now stands for the share, and with no spooler there the send fails and says so
   EXPECT_FALSE(Envia_Dados_Impressora("13", "LPT3", "x", "\n", "", "N", ""));
   EXPECT_EQ(printed("LPT3"), "");
+  EXPECT_NE(log().find("o spooler não recebeu a impressão"), std::string::npos) << log();
 }
 
-TEST_F(PrintPath, RoutesOfLaterLayersAreFailedSends) {
-  for (const char* port : {"USB", "192.168.0.10"}) {
+// Routes whose printer is not there: a device route (no maker's library yet), an address and a share with no
+// spooler answering.
+TEST_F(PrintPath, RoutesWithoutTheirPrinterAreFailedSends) {
+  for (const char* port : {"USB", "127.0.0.10"}) {
     EXPECT_FALSE(Envia_Dados_Impressora("13", port, "x", "\n", "", "N", "")) << port;
   }
   EXPECT_FALSE(Envia_Dados_Impressora("7", "COM1", "x", "\n", "", "N", ""));
   EXPECT_FALSE(Envia_Dados_Impressora("13", "LPT1", "x", "\n", "", "N", "servidor\\caixa"));
   EXPECT_NE(log().find("Falha ao enviar impress"), std::string::npos);
   EXPECT_EQ(printed("LPT1"), "");
-  // the mapped-LPT spooler route falls through to the direct port
+  // the mapped-LPT spooler route fails, falls through to the direct port, and that port stands for the share
   globals::stIDUTILFONTEXP = "S";
   test::write_file(dir.path() / "Dados" / "Cadastros" / "cdsMapeamento.cds",
                    R"({"fields": [{"name": "CDPORTAIMPR", "type": "string"}, {"name": "DSENDPORTA", "type": "string"}],

@@ -1,16 +1,27 @@
 // End to end through the command-line host: imphost loads the built library with dlopen and calls it from
 // job files, as a till would.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/test_support.h"
+
+extern char** environ;
 
 namespace {
 
@@ -107,6 +118,59 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
         << station << ": " << text;
   }
   EXPECT_TRUE(fs::is_regular_file(host / "countries" / "01-colombia" / "Dados" / "imp.db"));
+
+  // The station on the network: the bar on a network printer, the kitchen through the private spooler's share.
+  const fs::path network = host / "rede" / "printers";
+  EXPECT_NE(read_file(network / "rede" / "job-0002.prn").find("Chope 300 ml"), std::string::npos) << o.out;
+  if (fs::exists("/usr/sbin/cupsd")) {
+    EXPECT_NE(read_file(network / "spooler" / "COZINHA.prn").find("Hamburguer da casa"), std::string::npos) << o.out;
+    EXPECT_FALSE(fs::exists(host / "rede" / "spooler" / "cupsd.pid")) << "the demo stops its spooler";
+  }
+}
+
+// `imphost printer serve`: each connection is one job file with its preview; SIGTERM ends it cleanly.
+TEST(Imphost, PrinterServeStoresEachConnectionAsAJob) {
+  TempDir dir;
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_adddup2(&files, pipe_fds[1], 1);
+  posix_spawn_file_actions_addclose(&files, pipe_fds[0]);
+  const std::string exe = imphost_path().string(), out = (dir.path() / "jobs").string();
+  std::vector<const char*> argv = {exe.c_str(), "printer", "serve", "--port", "0", "--out", out.c_str(), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &files, nullptr, const_cast<char* const*>(argv.data()), environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  ::close(pipe_fds[1]);
+  FILE* said = ::fdopen(pipe_fds[0], "r");
+  char line[512] = {};
+  ASSERT_TRUE(std::fgets(line, sizeof line, said));
+  std::fclose(said);
+  const std::string first(line);
+  const std::size_t colon = first.find("127.0.0.1:");
+  ASSERT_NE(colon, std::string::npos) << first;
+  const int port = std::atoi(first.c_str() + colon + 10);
+
+  for (const std::string& ticket : {std::string("\x1b@Mesa 12\n"), std::string("\x1bm")}) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::send(fd, ticket.data(), ticket.size(), MSG_NOSIGNAL), static_cast<ssize_t>(ticket.size()));
+    ::close(fd);
+  }
+  for (int i = 0; i < 250 && !fs::exists(dir.path() / "jobs" / "job-0002.txt"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(read_file(dir.path() / "jobs" / "job-0001.prn"), "\x1b@Mesa 12\n");
+  EXPECT_EQ(read_file(dir.path() / "jobs" / "job-0001.txt"), "<ESC>@Mesa 12\n");
+  EXPECT_EQ(read_file(dir.path() / "jobs" / "job-0002.prn"), "\x1bm");
 }
 
 TEST(Imphost, JobArgumentsReachTheEntryPointsConverted) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "platform/cp1252.h"
 #include "platform/error.h"
 #include "platform/hostdir.h"
+#include "support/network_printer.h"
+#include "support/silent_server.h"
 #include "support/test_support.h"
 
 namespace imp {
@@ -44,6 +49,49 @@ TEST(Ports, NamesAndFiles) {
   EXPECT_THROW(port::device_of(map, "LPT4"), Error);
   EXPECT_NO_THROW(port::write(map, "LPT1", "c"));
   hostdir::set("");
+}
+
+// "socket://HOST[:PORT]" is a printer on the network: each write is one connection holding exactly the bytes.
+// A printer that takes the connection and never reads, or an address nobody listens on, fails within the
+// port's timeout.
+TEST(Ports, NetworkPrinters) {
+  test::NetworkPrinter printer;
+  port::PortMap map;
+  map.timeoutSeconds = 1;
+  map.names["LPT1"] = printer.uri();
+  port::write(map, "LPT1", std::string("PEDIDO\x1b@\0fim", 12));
+  port::write(map, "LPT1", "\x1bm");
+  EXPECT_EQ(printer.jobs(2), (std::vector<std::string>{std::string("PEDIDO\x1b@\0fim", 12), "\x1bm"}));
+
+  test::SilentServer stalled;
+  const int closed = [] {  // a loopback port nobody listens on
+    test::SilentServer s;
+    return s.port();
+  }();
+  struct Case {
+    const char* name;
+    std::string uri;
+    std::size_t bytes;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {"stalled printer", "socket://127.0.0.1:" + std::to_string(stalled.port()), 64u << 20, "tempo esgotado"},
+      {"nobody listens", "socket://127.0.0.1:" + std::to_string(closed), 10, "não foi possível conectar"},
+      {"not an address", "socket://127.0.0.1:porta", 10, "inválido"},
+      {"no host", "socket://:9100", 10, "inválido"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    map.names["LPT2"] = c.uri;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      port::write(map, "LPT2", std::string(c.bytes, 'x'));
+      ADD_FAILURE() << "written";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(*cp1252::from_utf8(c.says)), std::string::npos) << e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  }
 }
 
 }  // namespace

@@ -18,8 +18,10 @@ namespace imp::test {
 
 class SilentServer {
  public:
-  SilentServer() {
+  // `receive_buffer` > 0 shrinks what each connection takes before the sender stalls.
+  explicit SilentServer(int receive_buffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receive_buffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <deque>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
+#include "network.h"
 #include "runner.h"
 #include "values.h"
 
@@ -87,6 +91,9 @@ void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>&
     auto it = before.find(file);
     const std::uintmax_t from = it == before.end() || it->second > size ? 0 : it->second;
     if (size == from) continue;
+    std::error_code ec;
+    if (file.extension() == ".txt" && fs::exists(fs::path(file).replace_extension(".prn"), ec))
+      continue;  // its preview
     printed = true;
     out << "-- " << fs::relative(file, host_dir).string() << " (" << size - from << " bytes)\n";
     std::string text = printable(read_from(file, from));
@@ -210,6 +217,58 @@ int run_country(const Library& lib, const DemoOptions& o, const fs::path& countr
   return failed;
 }
 
+// The demo station with its printers on the network: the bar's LPT2 is a network printer on loopback (raw
+// TCP, each connection one job in printers/rede/), and the kitchen's LPT1 is mapped to the share
+// \\127.0.0.1\COZINHA of a private spooler whose queue captures to printers/spooler/COZINHA.prn. Without cupsd
+// the kitchen prints on its port as in the main station.
+int run_network(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
+  const fs::path host = o.host_dir / "rede";
+  std::error_code ec;
+  fs::remove_all(host / "printers", ec);
+  fs::create_directories(host / "printers");
+  fs::copy(o.examples_dir / "demo-host", host, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  create_demo_database(o.db_dir, host / "Dados" / "imp.db");
+  out << "\n== station on the network (host " << host.string() << ")\n";
+
+  bool spooled = false;
+  if (!spooler_available()) {
+    out << "spooler: cupsd is not installed (packages cups-daemon, cups-client): the kitchen prints on LPT1\n";
+  } else {
+    try {
+      const SpoolerInfo info = start_spooler(host);
+      add_queue(host, "COZINHA", "capture:" + (host / "printers" / "spooler" / "COZINHA.prn").string(), "", false);
+      nlohmann::json table = nlohmann::json::parse(read_text(host / "Dados" / "Cadastros" / "cdsMapeamento.cds"));
+      for (auto& row : table["rows"])
+        if (row.value("CDPORTAIMPR", "") == "LPT1") row["DSENDPORTA"] = "127.0.0.1\\COZINHA";
+      std::ofstream(host / "Dados" / "Cadastros" / "cdsMapeamento.cds", std::ios::trunc) << table.dump(1);
+      fs::create_directories(host / "printers" / "spooler");
+      spooled = true;
+      out << "spooler: private cupsd on " << info.server << "; LPT1 mapped to \\\\127.0.0.1\\COZINHA\n";
+    } catch (const std::exception& e) {
+      out << "spooler: " << e.what() << ": the kitchen prints on LPT1\n";
+    }
+  }
+  NetworkPrinter bar(0, host / "printers" / "rede");
+  bar.start();
+  nlohmann::json config = nlohmann::json::parse(read_text(host / "imphost.json"));
+  config["ports"]["LPT2"] = "socket://127.0.0.1:" + std::to_string(bar.port());
+  std::ofstream(host / "imphost.json", std::ios::trunc) << config.dump(2) << "\n";
+  out << "network printer: LPT2 is socket://127.0.0.1:" << bar.port() << "\n";
+
+  const auto before = file_sizes(host / "printers");
+  const int failed =
+      run_session(lib, host, {{o.examples_dir / "jobs" / "00-pedido-mesa12.json", "00-pedido-mesa12.json"}}, out, err);
+  if (spooled) {
+    if (!wait_spooler_idle(host, 15)) out << "spooler: jobs still printing after 15 s\n";
+    stop_spooler(host);
+  }
+  // The network printer stores a job once its connection closes; give the last one a moment.
+  for (int i = 0; i < 50 && file_sizes(host / "printers" / "rede").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  preview(host, before, out);
+  return failed;
+}
+
 }  // namespace
 
 int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
@@ -231,6 +290,7 @@ int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::o
     if (e.is_directory() && fs::is_regular_file(e.path() / "imphost.json")) countries.push_back(e.path());
   std::sort(countries.begin(), countries.end());
   for (const auto& country : countries) failed += run_country(lib, o, country, out, err);
+  failed += run_network(lib, o, out, err);
   return failed == 0 ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "demo.h"
+#include "network.h"
 #include "pending.h"
 #include "runner.h"
 
@@ -55,7 +56,38 @@ int main(int argc, char** argv) {
   drop->add_option("ID", pending_cmd.id, "the ticket to remove")->required();
   drop->callback([&] { pending_cmd.action = "drop"; });
 
+  CLI::App* printer = app.add_subcommand("printer", "a network printer on loopback (raw TCP, one job per connection)");
+  printer->require_subcommand(1);
+  int serve_port = 9100;
+  std::string serve_out = "printed";
+  CLI::App* serve =
+      printer->add_subcommand("serve", "take jobs until interrupted; each one a job-NNNN.prn with a .txt preview");
+  serve->add_option("--port", serve_port, "TCP port on 127.0.0.1 (0: any free one)")->capture_default_str();
+  serve->add_option("--out", serve_out, "folder for the jobs")->capture_default_str();
+
+  CLI::App* spooler = app.add_subcommand("spooler", "a private CUPS spooler below a host folder");
+  spooler->require_subcommand(1);
+  spooler->fallthrough();
+  std::string spooler_action, spooler_host_dir, queue_name, queue_uri, queue_model;
+  bool queue_default = false;
+  spooler->add_option("--host-dir", spooler_host_dir, "host folder (default: $IMP_HOST_DIR, else the current folder)");
+  spooler->add_subcommand("start", "start it (and record its socket in imphost.json)")->callback([&] {
+    spooler_action = "start";
+  });
+  spooler->add_subcommand("stop", "stop it")->callback([&] { spooler_action = "stop"; });
+  CLI::App* add = spooler->add_subcommand("add", "add a raw queue");
+  add->add_option("NAME", queue_name, "queue name")->required();
+  add->add_option("URI", queue_uri, "device: capture:/path, socket://127.0.0.1:9100, serial:/dev/ttyS0")->required();
+  add->add_option("--model", queue_model, "make and model the queue reports (its driver)");
+  add->add_flag("--default", queue_default, "make it the default printer");
+  add->callback([&] { spooler_action = "add"; });
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*printer) return imphost::run_printer_serve(serve_port, serve_out, std::cout);
+  if (*spooler)
+    return imphost::run_spooler(spooler_action, imphost::choose_host_dir(spooler_host_dir), queue_name, queue_uri,
+                                queue_model, queue_default, std::cout, std::cerr);
 
   try {
     imphost::Library lib(lib_path);

@@ -73,6 +73,43 @@ std::vector<Signature> build_table() {
   t.push_back({"Cli_imp00000_ImpCupom_Mexico", sale_ticket, R::None});
   t.push_back({"Cli_imp00000_ImpCupom_Americano", sale_ticket, R::None});
 
+  // The print spooler.
+  t.push_back({"Cli_imp00000_TrdmImpressoras_SendSpool", {Text, Text, Text, Text, Text, Bool, Bool}, R::Int});
+  t.push_back({"Cli_imp00000_GetHost", {}, R::Text});
+  t.push_back({"Cli_imp00000_GetIpAddress", {}, R::Text});
+
+  // The makers' libraries and the device operations.
+  t.push_back({"StartMp2032", {}, R::Int});
+  t.push_back({"Cli_imp00000_StartMp2032", {}, R::Int});
+  t.push_back({"StartDarumaFrameWork", {}, R::Int});
+  t.push_back({"Cli_imp00000_StartDarumaFrameWork", {}, R::Int});
+  t.push_back({"StartKioskDll", {}, R::Int});
+  t.push_back({"Cli_imp00000_StartKioskDll", {}, R::Int});
+  t.push_back({"StartInterfaceEpsonNF", {Text}, R::Int});
+  t.push_back({"Cli_imp00000_StartInterfaceEpsonNF", {Text}, R::Int});
+  t.push_back({"StartSI300", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_StartSI300", {Text, Text}, R::Int});
+  for (const char* stop : {"Cli_imp00000_StopMp2032", "Cli_imp00000_StopDarumaFrameWork",
+                           "Cli_imp00000_StopInterfaceEpsonNF", "Cli_imp00000_StopSI300", "Cli_imp00000_StopKioskDll"})
+    t.push_back({stop, {}, R::None});
+  const std::vector<Param> format_tx = {Text, Text, Int, Int, Int, Int, Int};
+  t.push_back({"Cli_imp00000_TrdmImpressoras_IniciaPorta_DLL", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_FormataTX_DLL", format_tx, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_EnviaTX_DLL", format_tx, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ConfCodBarras_DLL", {Text, Int, Int, Int, Int, Int}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImprimeCODE128_DLL", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImprimeQRCode_DLL", {Text, Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_AcionaGaveta_DLL", {Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_AcionaGuilhotina_DLL", {Text, Int}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ComandoTX_DLL", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_PrintNVBitmap_DLL", {Text, Text, Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_FechaPorta_DLL", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_StatusGaveta", {Text, Text}, R::Int});
+  t.push_back({"VerificaStatusGaveta", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_VerificaStatusGaveta", {Text, Text}, R::Int});
+  t.push_back({"AbreGaveta", {Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_AbreGaveta", {Text, Text}, R::None});
+
   // Print jobs and direct routines that take an array of values.
   add_job_array(t, "DisparaImpressaoNaoFiscal", "Cli_imp00000_DisparaImpressaoNaoFiscal");
   add_job_array(t, "DisparaImpNaoFiscalDlv", "Cli_imp00000_DisparaImpNaoFiscalDlv");
