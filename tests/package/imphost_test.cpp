@@ -126,6 +126,13 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
     EXPECT_NE(read_file(network / "spooler" / "COZINHA.prn").find("Hamburguer da casa"), std::string::npos) << o.out;
     EXPECT_FALSE(fs::exists(host / "rede" / "spooler" / "cupsd.pid")) << "the demo stops its spooler";
   }
+  // The station on the makers' libraries: the kitchen on an Epson on USB, the bar on a Bematech on the network.
+  const fs::path devices = host / "dispositivos" / "printers";
+  EXPECT_NE(read_file(devices / "USB.prn").find("Hamburguer da casa"), std::string::npos) << o.out;
+  std::string bar;
+  for (const auto& e : fs::directory_iterator(devices / "rede"))
+    if (e.path().extension() == ".prn") bar += read_file(e.path());
+  EXPECT_NE(bar.find("Chope 300 ml"), std::string::npos) << o.out;
 }
 
 // `imphost printer serve`: each connection is one job file with its preview; SIGTERM ends it cleanly.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -269,6 +270,62 @@ int run_network(const Library& lib, const DemoOptions& o, std::ostream& out, std
   return failed;
 }
 
+// The demo station on the makers' libraries (the stand-in drivers of this build): the kitchen on an Epson
+// TM-T88V on "USB" (printers/USB.prn), the bar on a Bematech MP-4200 that the library reaches over the network
+// (a network printer on loopback, its jobs in printers/rede/).
+int run_devices(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
+  const fs::path host = o.host_dir / "dispositivos";
+  out << "\n== station on the makers' libraries (host " << host.string() << ")\n";
+  if (!std::getenv("IMP_DRIVER_PATH")) {
+    if (!fs::is_directory(IMP_DRIVERS_DIR)) {
+      out << "drivers: no stand-in drivers in " << IMP_DRIVERS_DIR << " (set IMP_DRIVER_PATH): station left out\n";
+      return 0;
+    }
+    ::setenv("IMP_DRIVER_PATH", IMP_DRIVERS_DIR, 1);
+  }
+  std::error_code ec;
+  fs::remove_all(host / "printers", ec);
+  fs::create_directories(host / "printers");
+  fs::create_directories(host / "jobs" / "pedido");
+  fs::copy(o.examples_dir / "demo-host", host, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  create_demo_database(o.db_dir, host / "Dados" / "imp.db");
+  NetworkPrinter bar(0, host / "printers" / "rede");
+  bar.start();
+  const std::string address = "127.0.0.1:" + std::to_string(bar.port());
+  nlohmann::json config = nlohmann::json::parse(read_text(host / "imphost.json"));
+  config["ports"]["USB"] = "printers/USB.prn";
+  std::ofstream(host / "imphost.json", std::ios::trunc) << config.dump(2) << "\n";
+  out << "drivers: " << std::getenv("IMP_DRIVER_PATH") << "; kitchen: model 14 on USB, bar: model 13 at " << address
+      << "\n";
+
+  // The order of the main station with its printers moved to the libraries.
+  const fs::path order = o.examples_dir / "jobs" / "pedido";
+  nlohmann::json items = nlohmann::json::parse(read_text(order / "mesa12-itens.json"));
+  for (auto& row : items["rows"]) {
+    for (const char* n : {"", "2"}) {
+      const std::string port = std::string("CDPORIMPPROD") + n, model = std::string("IDMODEIMPRES") + n;
+      if (row.value(port, "") == "LPT1") row[port] = "USB", row[model] = "14";
+      if (row.value(port, "") == "LPT2") row[port] = address, row[model] = "13";
+    }
+  }
+  std::ofstream(host / "jobs" / "pedido" / "mesa12-itens.json", std::ios::trunc) << items.dump();
+  fs::copy_file(order / "mesa12-parametros.json", host / "jobs" / "pedido" / "mesa12-parametros.json",
+                fs::copy_options::overwrite_existing);
+  std::ofstream(host / "jobs" / "01-epson.json", std::ios::trunc)
+      << R"({"entry": "StartInterfaceEpsonNF", "args": ["USB"]})";
+  std::ofstream(host / "jobs" / "02-bematech.json", std::ios::trunc) << R"({"entry": "StartMp2032", "args": []})";
+  std::ofstream(host / "jobs" / "03-pedido.json", std::ios::trunc)
+      << R"({"entry": "DisparaImpressaoNaoFiscal", "args": [true, "PEDIDO", {"packet": "pedido/mesa12-itens.json"},)"
+      << R"( null, null, {"packet": "pedido/mesa12-parametros.json"}, "", false]})";
+
+  const auto before = file_sizes(host / "printers");
+  const int failed = run_session(lib, host, jobs_in(host / "jobs"), out, err);
+  for (int i = 0; i < 50 && file_sizes(host / "printers" / "rede").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  preview(host, before, out);
+  return failed;
+}
+
 }  // namespace
 
 int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
@@ -291,6 +348,7 @@ int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::o
   std::sort(countries.begin(), countries.end());
   for (const auto& country : countries) failed += run_country(lib, o, country, out, err);
   failed += run_network(lib, o, out, err);
+  failed += run_devices(lib, o, out, err);
   return failed == 0 ? 0 : 1;
 }
 
