@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -277,6 +279,78 @@ TEST_F(DeviceOps, TheSI300ChoosesItsRouteAtEveryOpen) {
   EXPECT_NE(trace().find("SI300_iImprimirTexto(\"\\x1B3\\x09<c>Mesa 12\", 0) = 1"), std::string::npos) << trace();
   EXPECT_NE(printed("SI300").find("Mesa 12"), std::string::npos);
   EXPECT_EQ(FechaPorta_DLL("17", "COM1"), 1);
+  EXPECT_TRUE(cs_free());
+}
+
+std::string hex(const std::string& bytes) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : bytes) std::snprintf(b, sizeof b, "%02X ", c), out += b;
+  return out;
+}
+
+std::string B(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += static_cast<char>(b);
+  return s;
+}
+
+// QR code through GS ( k: model 2, module size, error correction, the data stored, printed.
+std::string qr(int module, int level, const std::string& data) {
+  const int n = static_cast<int>(data.size()) + 3;
+  return B({0x1d, 0x28, 0x6b,         0x04, 0x00, 0x31,   0x41,    0x32,    0x00, 0x1d, 0x28,
+            0x6b, 0x03, 0x00,         0x31, 0x43, module, 0x1d,    0x28,    0x6b, 0x03, 0x00,
+            0x31, 0x45, 0x30 + level, 0x1d, 0x28, 0x6b,   n % 256, n / 256, 0x31, 0x50, 0x30}) +
+         data + B({0x1d, 0x28, 0x6b, 0x03, 0x00, 0x31, 0x51, 0x30});
+}
+
+// What each family's operations put on the printer, read back from the stand-ins' port files.
+TEST_F(DeviceOps, EachFamilySendsItsBytes) {
+  ASSERT_EQ(StartMp2032(), 1);
+  ASSERT_EQ(StartInterfaceEpsonNF("USB"), 1);
+  ASSERT_EQ(StartKioskDll(), 1);
+  struct Case {
+    const char* name;
+    const char* model;
+    const char* port;  // opened for the case, and the file its bytes land in
+    std::function<int()> op;
+    std::string bytes;
+  };
+  const std::string centre = B({0x1b, 0x61, 0x01}), left = B({0x1b, 0x61, 0x00});
+  const std::vector<Case> cases = {
+      {"MP2032 QR", "13", "LPT1", [] { return ImprimeQRCode_DLL("13", "abc", ""); }, qr(4, 1, "abc")},
+      {"MP2032 large QR", "13", "LPT1",
+       [] {
+         globals::stImpQrCodeG.set("S");
+         const int r = ImprimeQRCode_DLL("13", "abc", "");
+         globals::stImpQrCodeG.clear();
+         return r;
+       },
+       qr(6, 1, "abc")},
+      {"MP2032 drawer", "4", "LPT1", [] { return AcionaGaveta_DLL("4"); }, "\x1bv\x8c"},
+      {"34: QR as raw bytes", "34", "LPT1", [] { return ImprimeQRCode_DLL("34", "abc", ""); },
+       centre + B({0x1d, 0x28, 0x6b, 0x04, 0x00, 0x31, 0x41, 0x32, 0x00, 0x1d, 0x28, 0x6b, 0x03, 0x00, 0x31, 0x43, 0x05,
+                   0x1d, 0x28, 0x6b, 0x03, 0x00, 0x31, 0x45, 0x30, 0x1d, 0x28, 0x6b, 0x06, 0x00, 0x31, 0x50, 0x30}) +
+           "abc" + B({0x1d, 0x28, 0x6b, 0x03, 0x00, 0x31, 0x51, 0x30}) + left + "\n"},
+      {"Epson 14 QR by tag", "14", "USB", [] { return ImprimeQRCode_DLL("14", "abc", ""); }, centre},
+      {"Epson 16 QR", "16", "USB", [] { return ImprimeQRCode_DLL("16", "abc", ""); }, qr(4, 1, "abc")},
+      {"Epson drawer", "16", "USB", [] { return AcionaGaveta_DLL("16"); }, B({0x1b, 0x70, 0x00, 0x32, 0xfa})},
+      {"Epson stored image", "16", "USB", [] { return PrintNVBitmap_DLL("16", "1", "32", "33"); },
+       B({0x1b, 0x61, 0x31, 0x1d, 0x28, 0x4c, 0x06, 0x00, 0x30, 0x45, 0x20, 0x21, 0x01, 0x01, 0x1b, 0x61, 0x30})},
+      {"kiosk QR", "20", "USB", [] { return ImprimeQRCode_DLL("20", "abc", ""); },
+       centre + B({0x1d, 0x6f, 0x00, 0x04, 0x00, 0x02, 0x1d, 0x6b, 0x0b, 0x4c, 0x41, 0x2c}) + "abc" +
+           B({0x00, 0x00, 0x0a}) + left},
+      {"kiosk text", "20", "USB", [] { return FormataTX_DLL("20", "Mesa 12", 2, 0, 0, 0, 0); }, "Mesa 12"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_GT(IniciaPorta_DLL(c.model, c.port), 0) << log();
+    const std::size_t before = printed(c.port).size();
+    EXPECT_GT(c.op(), 0);
+    const std::string sent = printed(c.port).substr(before);
+    EXPECT_NE(sent.find(c.bytes), std::string::npos) << hex(sent) << "\nwanted " << hex(c.bytes);
+    FechaPorta_DLL(c.model, c.port);
+  }
   EXPECT_TRUE(cs_free());
 }
 

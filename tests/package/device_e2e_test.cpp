@@ -4,6 +4,7 @@
 
 #include "drill_fixture.h"
 #include "support/network_printer.h"
+#include "support/private_spooler.h"
 #include "support/silent_server.h"
 
 namespace imp::test {
@@ -76,6 +77,54 @@ TEST_F(DeviceOrders, APrinterThatStopsReadingCostsItsTicketNotTheJobLock) {
        {"FormataTX_DLL_13: 0", "FechaPorta_DLL_13"}},
   };
   for (const Drill& d : drills) run(d);
+}
+
+// The Windows-printer family and the SI300's spool route on the spooler fixture's capture queues, through the
+// exported operations as a host calls them.
+TEST_F(DeviceOrders, WindowsPrintersAndTheSI300SpoolRouteReachTheirQueuesExactly) {
+  prepare({{"COM1", "printers/COM1.prn"}});
+  PrivateSpooler cups(dir.path());
+  const fs::path elgin = dir.path() / "printers" / "cozinha-elgin.prn", zk = dir.path() / "printers" / "zk.prn";
+  cups.add("PADRAO", "capture:" + zk.string(), "ZKTeco ZKP8001", true);
+  cups.add("ELGIN", "capture:" + elgin.string(), "Elgin i9");
+  cups.add("SWEDA", "capture:" + (dir.path() / "printers" / "COM1.prn").string(), "Sweda SI-300");
+  using Open = int32_t (*)(const char*, const char*);
+  using Format = int32_t (*)(const char*, const char*, int32_t, int32_t, int32_t, int32_t, int32_t);
+  auto open = lib.fn<Open>("Cli_imp00000_TrdmImpressoras_IniciaPorta_DLL");
+  auto format = lib.fn<Format>("Cli_imp00000_TrdmImpressoras_FormataTX_DLL");
+  auto cut = lib.fn<int32_t (*)(const char*, int32_t)>("Cli_imp00000_TrdmImpressoras_AcionaGuilhotina_DLL");
+  auto drawer = lib.fn<int32_t (*)(const char*)>("Cli_imp00000_TrdmImpressoras_AcionaGaveta_DLL");
+  auto close = lib.fn<Open>("Cli_imp00000_TrdmImpressoras_FechaPorta_DLL");
+
+  // 18 finds its printer by port and driver; each write is one raw document with the letter type's ESC !.
+  EXPECT_EQ(open("18", "cozinha-elgin"), 1) << module_log();
+  EXPECT_EQ(format("18", "Mesa 12\n", 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(cut("18", 0), 1);
+  EXPECT_EQ(close("18", "cozinha-elgin"), 1);
+  const std::string want = "\x1b!\x01Mesa 12\n\x1b!\x01\x1bi";
+  EXPECT_EQ(PrivateSpooler::captured(elgin, want.size()), want);
+  EXPECT_EQ(cups.job_titles("ELGIN"), (std::vector<std::string>{"Quivane (Velmora-Brask)", "Quivane (Velmora-Brask)"}));
+  EXPECT_NE(module_log().find("Porta encontrada:"), std::string::npos);
+  // 43 prints on the default printer.
+  EXPECT_EQ(open("43", "USB"), 1);
+  EXPECT_EQ(format("43", "Conta", 2, 0, 0, 0, 0), 1);
+  EXPECT_EQ(close("43", "USB"), 1);
+  EXPECT_EQ(PrivateSpooler::captured(zk, 8),
+            "\x1b!\x02"
+            "Conta");
+  EXPECT_NE(module_log().find("Impressora padrão selecionada:PADRAO"), std::string::npos) << module_log();
+
+  // With the marker file the SI300 prints through the queue of its port, the whole span one document.
+  write_file(dir.path() / "utilizaspool", "");
+  EXPECT_EQ(open("17", "COM1"), 1) << module_log();
+  EXPECT_EQ(format("17", "Mesa 12\n", 2, 0, 0, 0, 0), 1);
+  EXPECT_EQ(drawer("17"), 1);
+  EXPECT_EQ(cut("17", 0), 1);
+  EXPECT_EQ(close("17", "COM1"), 1);
+  const std::string si300 = std::string("\x1b\x33\x0dMesa 12\n\x1b\x70\x00\x96\xff\x1b@", 18);
+  EXPECT_EQ(PrivateSpooler::captured(dir.path() / "printers" / "COM1.prn", si300.size()), si300);
+  EXPECT_EQ(cups.job_titles("SWEDA"), std::vector<std::string>{"QuivaneDoc"});
+  EXPECT_NE(module_log().find("Utilizando comunicação Spool"), std::string::npos);
 }
 
 }  // namespace
