@@ -206,6 +206,11 @@ TEST_F(DeviceOps, ModelsWithoutADeviceAnswerZeroAndEveryCallIsLogged) {
   EXPECT_EQ(ConfCodBarras_DLL("35", 40, 0, 0, 0, 83), 0);
   EXPECT_EQ(AcionaGaveta_DLL("29"), 1);
   EXPECT_EQ(AcionaGuilhotina_DLL("29", 0), 1);
+  // IT433TD prints through the host's routines; a host without them: logged, 0, and the span still closes.
+  EXPECT_EQ(IniciaPorta_DLL("24", "IT1"), 0);
+  EXPECT_EQ(FechaPorta_DLL("24", "IT1"), 0);
+  EXPECT_NE(log().find("IniciaPorta_DLL_24_IT1: 0\n"), std::string::npos);
+  EXPECT_TRUE(cs_free());
   // An entry that is not bound is never called: logged, 0.
   EXPECT_EQ(FormataTX_DLL("13", "x", 2, 0, 0, 0, 0), 0);
   EXPECT_NE(log().find("FormataTX_Bema: entrada da biblioteca não carregada"), std::string::npos) << log();
@@ -278,6 +283,10 @@ TEST_F(DeviceOps, TheSI300ChoosesItsRouteAtEveryOpen) {
   EXPECT_EQ(FormataTX_DLL("17", "Mesa 12", 2, 0, 0, 0, 0), 1);
   EXPECT_NE(trace().find("SI300_iImprimirTexto(\"\\x1B3\\x09<c>Mesa 12\", 0) = 1"), std::string::npos) << trace();
   EXPECT_NE(printed("SI300").find("Mesa 12"), std::string::npos);
+  // The library draws the QR code with its side text; a short code takes module size 4.
+  EXPECT_EQ(ImprimeQRCode_DLL("17", "abc", "Lado"), 1);
+  EXPECT_NE(trace().find("SI300_setSize_Qrcode(4) = 1"), std::string::npos) << trace();
+  EXPECT_NE(trace().find("SI300_iImprimeQRCode_TextoDireita(\"abc\", \"<c>Lado\") = 1"), std::string::npos);
   EXPECT_EQ(FechaPorta_DLL("17", "COM1"), 1);
   EXPECT_TRUE(cs_free());
 }

@@ -105,6 +105,20 @@ TEST_F(DeviceOrders, WindowsPrintersAndTheSI300SpoolRouteReachTheirQueuesExactly
   EXPECT_EQ(PrivateSpooler::captured(elgin, want.size()), want);
   EXPECT_EQ(cups.job_titles("ELGIN"), (std::vector<std::string>{"Quivane (Velmora-Brask)", "Quivane (Velmora-Brask)"}));
   EXPECT_NE(module_log().find("Porta encontrada:"), std::string::npos);
+  // A QR code with its side text: a page with the text from x 255 and the code from x 0, y 40 for an
+  // authorised note.
+  auto qr =
+      lib.fn<int32_t (*)(const char*, const char*, const char*)>("Cli_imp00000_TrdmImpressoras_ImprimeQRCode_DLL");
+  EXPECT_EQ(open("18", "cozinha-elgin"), 1);
+  EXPECT_EQ(qr("18", "abc", "Protocolo de Autorizacao 1"), 1);
+  EXPECT_EQ(close("18", "cozinha-elgin"), 1);
+  const std::string page =
+      want + std::string("\x1b!\x01\x1bL\x1bW\xff\x00\x00\x00\x00\x04\x7e\x02\x1bT0", 18) +
+      "Protocolo de Autorizacao 1" + std::string("\x1bW\x00\x00\x28\x00\x00\x04\x7e\x02\x1bT0\x1b\x61\x01", 16) +
+      std::string("\x1d(k\x04\x00\x31\x41\x32\x00\x1d(k\x03\x00\x31\x43\x06\x1d(k\x03\x00\x31\x45\x30", 25) +
+      std::string("\x1d(k\x06\x00\x31\x50\x30", 8) + "abc" +
+      std::string("\x1d(k\x03\x00\x31\x51\x30\x1b\x61\x00\x0c", 12);
+  EXPECT_EQ(PrivateSpooler::captured(elgin, page.size()), page);
   // 43 prints on the default printer.
   EXPECT_EQ(open("43", "USB"), 1);
   EXPECT_EQ(format("43", "Conta", 2, 0, 0, 0, 0), 1);
