@@ -151,6 +151,9 @@ int si300_open(std::string_view port) {
   globals::boUtilizaDLL.store(true);
   if (!bound_entry<vendor::Void>("SI300_eBuscarPortaVelocidade")) StartSI300("evita loop", port);
   Log("Utilizando comunicação DLL"_cp);
+  // 0 is the search's success: without the library there is nothing that could have found the printer.
+  if (!bound_entry<vendor::Void>("SI300_eBuscarPortaVelocidade"))
+    return call<vendor::Void>("SI300_eBuscarPortaVelocidade");
   if (call<vendor::Void>("SI300_eBuscarPortaVelocidade") == 0) return 1;  // the library found its printer
   if (p.size() >= 6 && bound_entry<vendor::Text>("SI300_setIP_Porta")) {
     call<vendor::Void>("SI300_Criar_NovoDispositivo");
@@ -170,6 +173,10 @@ int epson_open(std::string_view port) {
   auto close = [] { Log("FechaPorta_Epson: " + std::to_string(call<vendor::Void>("FechaPorta_Epson"))); };
   if (port != "USB" && !globals::boPortaFechada.load()) close();
   Log("IniciaPorta_Epson v2");
+  if (!bound_entry<vendor::Text>("IniciaPorta_Epson")) {  // no library: nothing to retry
+    globals::boPortaFechada.store(true);
+    return call<vendor::Text>("IniciaPorta_Epson", p.c_str());
+  }
   // The five seconds are counted on the module's pause clock (the pauses as asked for, plus the time the
   // library calls take), so a test without pauses makes the same calls at once.
   using namespace std::chrono;

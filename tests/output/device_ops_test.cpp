@@ -206,6 +206,14 @@ TEST_F(DeviceOps, ModelsWithoutADeviceAnswerZeroAndEveryCallIsLogged) {
   EXPECT_EQ(ConfCodBarras_DLL("35", 40, 0, 0, 0, 83), 0);
   EXPECT_EQ(AcionaGaveta_DLL("29"), 1);
   EXPECT_EQ(AcionaGuilhotina_DLL("29", 0), 1);
+  // Without their libraries the SI300 and the Epson do not open (the SI300's search answers 0 for found).
+  setenv("IMP_DRIVER_PATH", dir.str().c_str(), 1);
+  EXPECT_EQ(IniciaPorta_DLL("17", "COM1"), 0);
+  FechaPorta_DLL("17", "COM1");
+  EXPECT_EQ(IniciaPorta_DLL("16", "LPT1"), 0);
+  FechaPorta_DLL("16", "LPT1");
+  EXPECT_EQ(count(log(), "Porta nao iniciada"), 0u);
+  setenv("IMP_DRIVER_PATH", IMP_DRIVERS_DIR, 1);
   // IT433TD prints through the host's routines; a host without them: logged, 0, and the span still closes.
   EXPECT_EQ(IniciaPorta_DLL("24", "IT1"), 0);
   EXPECT_EQ(FechaPorta_DLL("24", "IT1"), 0);
