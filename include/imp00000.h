@@ -326,6 +326,28 @@ IMP_API void AbreGaveta(const char* model, const char* port);
 IMP_API void Cli_imp00000_AbreGaveta(const char* model, const char* port);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Bitmap pages (models 29, 41, 44) and the capture of printed documents                               */
+/* ---------------------------------------------------------------------------------------------------- */
+
+IMP_API void Cli_imp00000_StartBitMap(const char* model);
+IMP_API int32_t Cli_imp00000_SaveTextBitMap(const char* model, const char* text, const char* qr_code,
+                                            const char* barcode);
+IMP_API int32_t Cli_imp00000_SaveQrCodeBitMap(const char* data);
+IMP_API int32_t Cli_imp00000_SaveBarCodeBitMap(const char* data);
+IMP_API int32_t Cli_imp00000_StopAndPrintBitMap(void);
+IMP_API void Cli_imp00000_ResizeBitMap(void);
+IMP_API void Cli_imp00000_ResizeBitMap2(void);
+/* 1 when the image file exists afterwards; data must be digits. */
+IMP_API int32_t Cli_imp00000_GerarCodigo(const char* data, const char* file);
+IMP_API void Cli_imp00000_IniciaPorta_BitMap(const char* model, const char* port);
+IMP_API void Cli_imp00000_FormataTX_BitMap(const char* model, const char* text, int32_t letter_type, int32_t italic,
+                                           int32_t underline, int32_t expanded, int32_t bold);
+IMP_API void Cli_imp00000_ImprimeCODE128_BitMap(const char* model, const char* data);
+IMP_API void Cli_imp00000_ImprimeQRCode_BitMap(const char* model, const char* data, const char* side_text);
+IMP_API void Cli_imp00000_FechaPorta_BitMap(const char* model, const char* port);
+IMP_API int32_t Cli_imp00000_FormataTexto_BitMap(const char* model, const char* document);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* The print data module TrdmImpressoras (rdmImpressoras)                                               */
 /*                                                                                                      */
 /* Methods run on the module's instance, created when there is none, under the job lock cs.             */

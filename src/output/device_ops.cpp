@@ -613,12 +613,8 @@ int ImprimeCODE128_DLL(std::string_view model, std::string_view data) {
       }
       case Family::Windows:
         if (one_of(code, {23, 30, 32, 43})) return EnviaTX_DLL(model, code128_centred(prefixed), 1, 0, 0, 0, 0);
-        if (models::bitmap_model(code))
-          return EnviaTX_DLL(model,
-                             bytes({0x1b, 0x61, 0x01, 0x1d, 0x68, 0x32, 0x1d, 0x77, 0x02, 0x1d, 0x66, 0x00, 0x1d, 0x48,
-                                    0x00, 0x1d, 0x6b, 0x49, static_cast<int>(d.size() % 256)}) +
-                                 d,
-                             1, 0, 0, 0, 0);
+        // The page never draws ESC/POS bytes: a bitmap model gets the CODE128 drawn as one.
+        if (models::bitmap_model(code)) return SaveCode128BitMap(model, d);
         return 0;  // 18, 53 and 54 print no CODE128
       case Family::Kiosk: {
         const int32_t h = kiosk_handle();

@@ -357,6 +357,9 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
         caixa + "_0000000000_" + "00000" + "_" + FormatDateTime("dd_mm_yyyy_hh_nn_ss_zzz", clock::Now()) + ".txt";
     const bool sent = SendSpool(share, "", "", document, doc, true, true) >= 1;
     if (!sent) Log("Falha ao enviar impressão "_cp);
+    IniciaPorta_BitMap(model, port);
+    FormataTX_BitMap(model, doc, 0, 0, 0, 0, 0);
+    FechaPorta_BitMap(model);
     FechaP_Bematech_MP2032();
     return sent;
   }

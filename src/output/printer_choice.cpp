@@ -2,6 +2,7 @@
 
 #include "host/services.h"
 #include "module/globals.h"
+#include "output/bitmap_page.h"
 
 namespace imp {
 
@@ -28,7 +29,7 @@ void DefineParametrosImpressora(std::string_view Kind, int32_t& Columns, std::st
   Ctrl1 = p.lineFeed;
   Ctrl2 = p.closing;
   globals::stTipoImpressora.set(Model);
-  // The bitmap canvas is prepared here for models that print through a bitmap, once that renderer exists.
+  StartBitMap(Model);  // a bitmap model's page begins with its parameters
 }
 
 }  // namespace imp

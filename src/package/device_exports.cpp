@@ -4,10 +4,12 @@
 
 #include "imp00000.h"
 #include "module/globals.h"
+#include "output/bitmap_page.h"
 #include "output/device_ops.h"
 #include "output/vendor_libs.h"
 #include "package/frame.h"
 #include "platform/abi_variant.h"
+#include "platform/hostdir.h"
 
 using namespace imp;
 
@@ -145,6 +147,56 @@ IMP_API void Cli_imp00000_AbreGaveta(const char* model, const char* port) {
 }
 IMP_API void AbreGaveta(const char* model, const char* port) {
   Cli_imp00000_AbreGaveta(model, port);
+}
+
+IMP_API void Cli_imp00000_StartBitMap(const char* model) {
+  under_cs_void("StartBitMap", [&] { imp::StartBitMap(T(model)); });
+}
+IMP_API int32_t Cli_imp00000_SaveTextBitMap(const char* model, const char* text, const char* qr_code,
+                                            const char* barcode) {
+  return under_cs<int32_t>("SaveTextBitMap", 0,
+                           [&] { return imp::SaveTextBitMap(T(model), T(text), T(qr_code), T(barcode)); });
+}
+IMP_API int32_t Cli_imp00000_SaveQrCodeBitMap(const char* data) {
+  return under_cs<int32_t>("SaveQrCodeBitMap", 0, [&] { return imp::SaveQrCodeBitMap(T(data)); });
+}
+IMP_API int32_t Cli_imp00000_SaveBarCodeBitMap(const char* data) {
+  return under_cs<int32_t>("SaveBarCodeBitMap", 0, [&] { return imp::SaveBarCodeBitMap(T(data)); });
+}
+IMP_API int32_t Cli_imp00000_StopAndPrintBitMap(void) {
+  return under_cs<int32_t>("StopAndPrintBitMap", 0, [] { return imp::StopAndPrintBitMap(); });
+}
+IMP_API void Cli_imp00000_ResizeBitMap(void) {
+  under_cs_void("ResizeBitMap", [] { imp::ResizeBitMap(); });
+}
+IMP_API void Cli_imp00000_ResizeBitMap2(void) {
+  under_cs_void("ResizeBitMap2", [] { imp::ResizeBitMap2(); });
+}
+IMP_API int32_t Cli_imp00000_GerarCodigo(const char* data, const char* file) {
+  return under_cs<int32_t>("GerarCodigo", 0, [&] {
+    // The file name is below the host folder like every path the module writes.
+    return imp::GerarCodigo(T(data), imp::hostdir::resolve(T(file))) ? 1 : 0;
+  });
+}
+IMP_API void Cli_imp00000_IniciaPorta_BitMap(const char* model, const char* port) {
+  under_cs_void("IniciaPorta_BitMap", [&] { imp::IniciaPorta_BitMap(T(model), T(port)); });
+}
+IMP_API void Cli_imp00000_FormataTX_BitMap(const char* model, const char* text, int32_t letter_type, int32_t italic,
+                                           int32_t underline, int32_t expanded, int32_t bold) {
+  under_cs_void("FormataTX_BitMap",
+                [&] { imp::FormataTX_BitMap(T(model), T(text), letter_type, italic, underline, expanded, bold); });
+}
+IMP_API void Cli_imp00000_ImprimeCODE128_BitMap(const char* model, const char* data) {
+  under_cs_void("ImprimeCODE128_BitMap", [&] { imp::ImprimeCODE128_BitMap(T(model), T(data)); });
+}
+IMP_API void Cli_imp00000_ImprimeQRCode_BitMap(const char* model, const char* data, const char* side_text) {
+  under_cs_void("ImprimeQRCode_BitMap", [&] { imp::ImprimeQRCode_BitMap(T(model), T(data), T(side_text)); });
+}
+IMP_API void Cli_imp00000_FechaPorta_BitMap(const char* model, const char*) {
+  under_cs_void("FechaPorta_BitMap", [&] { imp::FechaPorta_BitMap(T(model)); });
+}
+IMP_API int32_t Cli_imp00000_FormataTexto_BitMap(const char* model, const char* document) {
+  return under_cs<int32_t>("FormataTexto_BitMap", 0, [&] { return imp::FormataTexto_BitMap(T(model), T(document)); });
 }
 
 }  // extern "C"

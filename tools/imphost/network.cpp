@@ -266,6 +266,9 @@ SpoolerInfo start_spooler(const fs::path& host_dir) {
   conf += "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n";
   conf += "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
   write_text(dir / "root/cupsd.conf", conf);
+  // Bitmap pages arrive as PNG images; without the filters package a raw queue would refuse them, so here
+  // they pass to the backend as they are (a capture queue keeps the PNG whole).
+  write_text(dir / "root/imp.convs", "image/png application/vnd.cups-raw 0 -\n");
 
   const std::string confPath = (dir / "root/cupsd.conf").string(), filesPath = (dir / "root/cups-files.conf").string();
   std::vector<const char*> argv = {"/usr/sbin/cupsd", "-f", "-c", confPath.c_str(), "-s", filesPath.c_str(), nullptr};

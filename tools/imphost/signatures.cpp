@@ -110,6 +110,22 @@ std::vector<Signature> build_table() {
   t.push_back({"AbreGaveta", {Text, Text}, R::None});
   t.push_back({"Cli_imp00000_AbreGaveta", {Text, Text}, R::None});
 
+  // Bitmap pages and the capture of printed documents.
+  t.push_back({"Cli_imp00000_StartBitMap", {Text}, R::None});
+  t.push_back({"Cli_imp00000_SaveTextBitMap", {Text, Text, Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_SaveQrCodeBitMap", {Text}, R::Int});
+  t.push_back({"Cli_imp00000_SaveBarCodeBitMap", {Text}, R::Int});
+  t.push_back({"Cli_imp00000_StopAndPrintBitMap", {}, R::Int});
+  t.push_back({"Cli_imp00000_ResizeBitMap", {}, R::None});
+  t.push_back({"Cli_imp00000_ResizeBitMap2", {}, R::None});
+  t.push_back({"Cli_imp00000_GerarCodigo", {Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_IniciaPorta_BitMap", {Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_FormataTX_BitMap", format_tx, R::None});
+  t.push_back({"Cli_imp00000_ImprimeCODE128_BitMap", {Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_ImprimeQRCode_BitMap", {Text, Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_FechaPorta_BitMap", {Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_FormataTexto_BitMap", {Text, Text}, R::Int});
+
   // Print jobs and direct routines that take an array of values.
   add_job_array(t, "DisparaImpressaoNaoFiscal", "Cli_imp00000_DisparaImpressaoNaoFiscal");
   add_job_array(t, "DisparaImpNaoFiscalDlv", "Cli_imp00000_DisparaImpNaoFiscalDlv");
