@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "drill_fixture.h"
+#include "platform/raster.h"
 #include "support/network_printer.h"
 #include "support/private_spooler.h"
 #include "support/silent_server.h"
@@ -139,6 +140,37 @@ TEST_F(DeviceOrders, WindowsPrintersAndTheSI300SpoolRouteReachTheirQueuesExactly
   EXPECT_EQ(PrivateSpooler::captured(dir.path() / "printers" / "COM1.prn", si300.size()), si300);
   EXPECT_EQ(cups.job_titles("SWEDA"), std::vector<std::string>{"QuivaneDoc"});
   EXPECT_NE(module_log().find("Utilizando comunicação Spool"), std::string::npos);
+}
+
+// A bitmap model: a DANFE-like document (text, QR code, barcode, cut) through the exported operations prints
+// as one PNG image job as wide as the page; the mirror image lands in tmp/.
+TEST_F(DeviceOrders, ABitmapModelPrintsItsDocumentAsOneImage) {
+  prepare();
+  PrivateSpooler cups(dir.path());
+  const fs::path capture = dir.path() / "zjiang.png";
+  cups.add("ZJIANG", "capture:" + capture.string(), "Zjiang ZJ-8220", true);
+  using Open = int32_t (*)(const char*, const char*);
+  auto open = lib.fn<Open>("Cli_imp00000_TrdmImpressoras_IniciaPorta_DLL");
+  auto close = lib.fn<Open>("Cli_imp00000_TrdmImpressoras_FechaPorta_DLL");
+  auto format = lib.fn<int32_t (*)(const char*, const char*, int32_t, int32_t, int32_t, int32_t, int32_t)>(
+      "Cli_imp00000_TrdmImpressoras_FormataTX_DLL");
+  auto qr =
+      lib.fn<int32_t (*)(const char*, const char*, const char*)>("Cli_imp00000_TrdmImpressoras_ImprimeQRCode_DLL");
+  auto code128 = lib.fn<Open>("Cli_imp00000_TrdmImpressoras_ImprimeCODE128_DLL");
+  auto cut = lib.fn<int32_t (*)(const char*, int32_t)>("Cli_imp00000_TrdmImpressoras_AcionaGuilhotina_DLL");
+
+  ASSERT_EQ(open("41", "USB"), 1) << module_log();
+  EXPECT_EQ(format("41", "DANFE NFC-e\n----------\nTotal       12,50\n", 2, 0, 0, 0, 0), 1);
+  EXPECT_EQ(qr("41", "https://nfce.exemplo/q?p=3526", ""), 1) << module_log();
+  EXPECT_EQ(code128("41", "35261212345678000195650010000000011000000019"), 1) << module_log();
+  EXPECT_EQ(cut("41", 0), 1);
+  EXPECT_EQ(close("41", "USB"), 1) << module_log();
+
+  const raster::Image page = raster::decode_png(PrivateSpooler::captured(capture, 100));
+  EXPECT_EQ(page.width, 575) << "the queue's 80 mm paper: a canvas of 570";
+  EXPECT_GT(page.height, 3 * 14 + 100) << "three lines, a QR code and a barcode";
+  EXPECT_EQ(cups.job_titles("ZJIANG").size(), 1u);
+  EXPECT_TRUE(fs::exists(dir.path() / "tmp" / "123000.bmp"));
 }
 
 }  // namespace
