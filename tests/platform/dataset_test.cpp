@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -169,11 +168,10 @@ TEST(ClientDataSet, DeleteWhileWalkingVisitsEveryRowOnce) {
 
 // Deleting costs O(log n), so emptying 100,000 rows by walking (or by always deleting the first) is linear in
 // practice; a quadratic erase would take minutes.
-TEST(ClientDataSet, DeletingManyRowsStaysFast) {
+TEST(ClientDataSet, DeletingManyRowsWhileWalking) {
   ClientDataSet ds;
   make_orders(ds);
   const int n = 100000;
-  auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < n; ++i) ds.AppendRecord({i % 2 ? "P1" : "P2", "01", i});
   ds.First();
   int visited = 0;
@@ -193,8 +191,8 @@ TEST(ClientDataSet, DeletingManyRowsStaysFast) {
     ds.First();
     ds.Delete();
   }
-  auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 20.0);
+  // How long this takes is a benchmark's business (bench/dataset_bench.cpp, BM_DeleteWhileWalking, which
+  // also reports the growth with n): a wall-clock bound here fails on a busy machine, not on a slow dataset.
 }
 
 TEST(ClientDataSet, PostKeepsTheCursorOnTheEditedRowWhereverTheIndexPutsIt) {
