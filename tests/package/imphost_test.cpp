@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/raster.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -125,6 +126,10 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
   if (fs::exists("/usr/sbin/cupsd")) {
     EXPECT_NE(read_file(network / "spooler" / "COZINHA.prn").find("Hamburguer da casa"), std::string::npos) << o.out;
     EXPECT_FALSE(fs::exists(host / "rede" / "spooler" / "cupsd.pid")) << "the demo stops its spooler";
+    // The bitmap model's receipt: one PNG page as wide as its 80 mm queue's canvas.
+    const imp::raster::Image page = imp::raster::decode_png(read_file(network / "spooler" / "ZJIANG.png"));
+    EXPECT_EQ(page.width, 575);
+    EXPECT_GT(page.height, 8 * 14) << "eight lines, a QR code and a barcode";
   }
   // The station on the makers' libraries: the kitchen on an Epson on USB, the bar on a Bematech on the network.
   const fs::path devices = host / "dispositivos" / "printers";

@@ -96,6 +96,10 @@ void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>&
     if (file.extension() == ".txt" && fs::exists(fs::path(file).replace_extension(".prn"), ec))
       continue;  // its preview
     printed = true;
+    if (file.extension() == ".png") {  // a bitmap page: an image, not text
+      out << "-- " << fs::relative(file, host_dir).string() << " (PNG image, " << size - from << " bytes)\n";
+      continue;
+    }
     out << "-- " << fs::relative(file, host_dir).string() << " (" << size - from << " bytes)\n";
     std::string text = printable(read_from(file, from));
     out << text << (text.empty() || text.back() != '\n' ? "\n" : "");
@@ -238,6 +242,9 @@ int run_network(const Library& lib, const DemoOptions& o, std::ostream& out, std
     try {
       const SpoolerInfo info = start_spooler(host);
       add_queue(host, "COZINHA", "capture:" + (host / "printers" / "spooler" / "COZINHA.prn").string(), "", false);
+      // The default printer takes bitmap pages: a Zjiang (model 41) whose queue keeps each page's PNG.
+      add_queue(host, "ZJIANG", "capture:" + (host / "printers" / "spooler" / "ZJIANG.png").string(), "Zjiang ZJ-8220",
+                true);
       nlohmann::json table = nlohmann::json::parse(read_text(host / "Dados" / "Cadastros" / "cdsMapeamento.cds"));
       for (auto& row : table["rows"])
         if (row.value("CDPORTAIMPR", "") == "LPT1") row["DSENDPORTA"] = "127.0.0.1\\COZINHA";
@@ -256,9 +263,29 @@ int run_network(const Library& lib, const DemoOptions& o, std::ostream& out, std
   std::ofstream(host / "imphost.json", std::ios::trunc) << config.dump(2) << "\n";
   out << "network printer: LPT2 is socket://127.0.0.1:" << bar.port() << "\n";
 
+  std::vector<Job> jobs = {{o.examples_dir / "jobs" / "00-pedido-mesa12.json", "00-pedido-mesa12.json"}};
+  if (spooled) {
+    // A receipt on the bitmap model: its lines, a QR code and a barcode drawn on one page, printed as a PNG.
+    const fs::path dir = host / "jobs";
+    fs::create_directories(dir);
+    const std::vector<std::pair<std::string, std::string>> calls = {
+        {"IniciaPorta_DLL", R"(["41", "USB"])"},
+        {"FormataTX_DLL",
+         R"(["41", "SABOR DA PRACA\n----------\nMesa 12\nHamburguer da casa       32,00\nChope 300 ml       27,00\n----------\nTotal       59,00\n", 2, 0, 0, 0, 0])"},
+        {"ImprimeQRCode_DLL", R"(["41", "https://nfce.exemplo/consulta?p=35261212345678000195", ""])"},
+        {"ImprimeCODE128_DLL", R"(["41", "35261212345678000195"])"},
+        {"AcionaGuilhotina_DLL", R"(["41", 0])"},
+        {"FechaPorta_DLL", R"(["41", "USB"])"},
+    };
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      const fs::path file = dir / ("bitmap-" + std::to_string(i) + ".json");
+      std::ofstream(file, std::ios::trunc) << R"({"entry": "Cli_imp00000_TrdmImpressoras_)" << calls[i].first
+                                           << R"(", "args": )" << calls[i].second << "}";
+      jobs.push_back({file, "bitmap-" + std::to_string(i) + "-" + calls[i].first + ".json"});
+    }
+  }
   const auto before = file_sizes(host / "printers");
-  const int failed =
-      run_session(lib, host, {{o.examples_dir / "jobs" / "00-pedido-mesa12.json", "00-pedido-mesa12.json"}}, out, err);
+  const int failed = run_session(lib, host, jobs, out, err);
   if (spooled) {
     if (!wait_spooler_idle(host, 15)) out << "spooler: jobs still printing after 15 s\n";
     stop_spooler(host);
@@ -277,11 +304,8 @@ int run_devices(const Library& lib, const DemoOptions& o, std::ostream& out, std
   const fs::path host = o.host_dir / "dispositivos";
   out << "\n== station on the makers' libraries (host " << host.string() << ")\n";
   if (!std::getenv("IMP_DRIVER_PATH")) {
-    if (!fs::is_directory(IMP_DRIVERS_DIR)) {
-      out << "drivers: no stand-in drivers in " << IMP_DRIVERS_DIR << " (set IMP_DRIVER_PATH): station left out\n";
-      return 0;
-    }
-    ::setenv("IMP_DRIVER_PATH", IMP_DRIVERS_DIR, 1);
+    out << "drivers: no stand-in drivers in " << IMP_DRIVERS_DIR << " (set IMP_DRIVER_PATH): station left out\n";
+    return 0;
   }
   std::error_code ec;
   fs::remove_all(host / "printers", ec);
@@ -329,6 +353,9 @@ int run_devices(const Library& lib, const DemoOptions& o, std::ostream& out, std
 }  // namespace
 
 int run_demo(const Library& lib, const DemoOptions& o, std::ostream& out, std::ostream& err) {
+  // The makers' libraries (and the QR generator of the bitmap pages) are this build's stand-ins.
+  if (!std::getenv("IMP_DRIVER_PATH") && fs::is_directory(IMP_DRIVERS_DIR))
+    ::setenv("IMP_DRIVER_PATH", IMP_DRIVERS_DIR, 1);
   for (const char* dir : {"Dados", "Dados/Cadastros", "Dados/ImpNaoFiscal", "printers"})
     fs::create_directories(o.host_dir / dir);
   copy_config(o);
