@@ -162,7 +162,17 @@ TEST_F(BitmapPage, ThePagePrintsAsOneImageJob) {
   cups.add("ZJIANG", "capture:" + capture.string(), "Zjiang ZJ-8220", true);
   StartBitMap("41");
   SaveTextBitMap("41", "PEDIDO 12\n----------\nTotal       12,50\n", "", "");
+  int beforeQr = 0, afterQr = 0;
+  page(&beforeQr);
   EXPECT_EQ(SaveTextBitMap("41", "", "https://nfce.exemplo", ""), 1) << test::read_file(log::daily_log_path());
+  // The QR code: one line's gap above, centred, the pen past it and another gap.
+  const raster::Image& drawn = page(&afterQr);
+  const int qrHeight = afterQr - beforeQr - 2 * 14;
+  ASSERT_GT(qrHeight, 20);
+  EXPECT_TRUE(ink(drawn, beforeQr, beforeQr + 14).empty()) << "a line's gap above the code";
+  const Box qr = ink(drawn, beforeQr + 14, beforeQr + 14 + qrHeight);
+  ASSERT_FALSE(qr.empty());
+  EXPECT_NEAR((qr.left + qr.right) / 2.0, 380 / 2.0, 3.0);
   globals::stAbreGaveta.set("S");
   EXPECT_EQ(StopAndPrintBitMap(), 1);
   EXPECT_NE(OpenBitmapPage(nullptr), nullptr) << "a drawer opening keeps the page";
@@ -178,7 +188,10 @@ TEST_F(BitmapPage, ThePagePrintsAsOneImageJob) {
   EXPECT_EQ(printed.height, pen);
   EXPECT_FALSE(ink(printed, 0, printed.height).empty());
   EXPECT_EQ(cups.job_titles("ZJIANG").size(), 1u);
-  EXPECT_TRUE(fs::exists(dir.path() / "tmp" / "120000.bmp"));
+  // The mirror image: the line's width, cut to the pen's height.
+  const raster::Image mirror = raster::read_bmp(dir.path() / "tmp" / "120000.bmp");
+  EXPECT_EQ(mirror.width, 380);
+  EXPECT_EQ(mirror.height, pen);
 }
 
 TEST_F(BitmapPage, CapturesNeedTheirMarker) {
