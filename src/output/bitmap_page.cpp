@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "host/database_config.h"
 #include "module/globals.h"
 #include "output/device_ops.h"
 #include "output/models.h"
@@ -22,7 +21,6 @@
 #include "platform/log.h"
 #include "platform/raster.h"
 #include "platform/rtl.h"
-#include "platform/spooler.h"
 
 namespace imp {
 namespace {
@@ -358,18 +356,7 @@ int StopAndPrintBitMap() {
   page.set_height(std::max(g_page.penY, 1));
   g_page = Page{};
   try {
-    std::unique_ptr<spooler::Spooler> sp = spooler::Cups(host::SpoolerSettings());
-    std::string printer = CurrentWindowsPrinter();
-    if (printer.empty()) printer = sp->default_printer();
-    if (printer.empty()) throw Error("nenhuma impressora do Windows selecionada"_cp);
-    std::unique_ptr<spooler::Document> doc = sp->begin(printer, "Quivane (Velmora-Brask)", "image/png");
-    try {
-      doc->write(raster::encode_png(page));
-      doc->finish();
-    } catch (...) {
-      doc->cancel();
-      throw;
-    }
+    PrintOnWindowsPrinter(raster::encode_png(page), "image/png");
     return 1;
   } catch (const std::exception& e) {
     Log(std::string("Imp00000 - Funcao:StopAndPrintBitMap -") + e.what());

@@ -16,6 +16,7 @@
 #include "output/vendor_libs.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
+#include "platform/error.h"
 #include "platform/hostdir.h"
 #include "platform/log.h"
 #include "platform/spooler.h"
@@ -47,32 +48,21 @@ int logged(const std::string& operation, std::string_view model, int result) {
   return result;
 }
 
-// A call through a library entry; an entry that is not bound is logged and answers 0, never called.
-template <class Fn, class... Args>
-int32_t call(const char* entry, Args... args) {
-  Fn fn = bound_entry<Fn>(entry);
-  if (!fn) {
-    Log(std::string(entry) + ": entrada da biblioteca não carregada"_cp);
-    return 0;
-  }
-  return fn(args...);
-}
-
 int32_t bema_command(std::string_view bytes) {
   const std::string b(bytes);
-  return call<vendor::TextInt>("ComandoTX_Bema", b.c_str(), static_cast<int32_t>(b.size()));
+  return call_entry<vendor::TextInt>("ComandoTX_Bema", b.c_str(), static_cast<int32_t>(b.size()));
 }
 int32_t epson_command(std::string_view bytes) {
   const std::string b(bytes);
-  return call<vendor::TextInt>("ComandoTX_Epson", b.c_str(), static_cast<int32_t>(b.size()));
+  return call_entry<vendor::TextInt>("ComandoTX_Epson", b.c_str(), static_cast<int32_t>(b.size()));
 }
 int32_t daruma_print(std::string_view text) {
   const std::string t(text);
-  return call<vendor::TextInt>("iImprimirTexto_DUAL_DarumaFramework", t.c_str(), 0);
+  return call_entry<vendor::TextInt>("iImprimirTexto_DUAL_DarumaFramework", t.c_str(), 0);
 }
 int32_t si300_print(std::string_view text) {
   const std::string t(text);
-  return call<vendor::TextInt>("SI300_iImprimirTexto", t.c_str(), 0);
+  return call_entry<vendor::TextInt>("SI300_iImprimirTexto", t.c_str(), 0);
 }
 
 // ---- spans ----
@@ -153,12 +143,12 @@ int si300_open(std::string_view port) {
   Log("Utilizando comunicação DLL"_cp);
   // 0 is the search's success: without the library there is nothing that could have found the printer.
   if (!bound_entry<vendor::Void>("SI300_eBuscarPortaVelocidade"))
-    return call<vendor::Void>("SI300_eBuscarPortaVelocidade");
-  if (call<vendor::Void>("SI300_eBuscarPortaVelocidade") == 0) return 1;  // the library found its printer
+    return call_entry<vendor::Void>("SI300_eBuscarPortaVelocidade");
+  if (call_entry<vendor::Void>("SI300_eBuscarPortaVelocidade") == 0) return 1;  // the library found its printer
   if (p.size() >= 6 && bound_entry<vendor::Text>("SI300_setIP_Porta")) {
-    call<vendor::Void>("SI300_Criar_NovoDispositivo");
+    call_entry<vendor::Void>("SI300_Criar_NovoDispositivo");
     const std::string address = p + ":6001";
-    return call<vendor::Text>("SI300_setIP_Porta", address.c_str()) > 0 ? 1 : 0;
+    return call_entry<vendor::Text>("SI300_setIP_Porta", address.c_str()) > 0 ? 1 : 0;
   }
   return 0;
 }
@@ -168,14 +158,14 @@ int si300_open(std::string_view port) {
 int epson_open(std::string_view port) {
   int result = 1;
   const std::string p(port);
-  if (contains(port, "COM")) result = call<vendor::Int>("ConfiguraTaxaSerial_Epson", 9600);
+  if (contains(port, "COM")) result = call_entry<vendor::Int>("ConfiguraTaxaSerial_Epson", 9600);
   if (port == "USB" && !globals::boPortaFechada.load()) return result;  // left open and untouched
-  auto close = [] { Log("FechaPorta_Epson: " + std::to_string(call<vendor::Void>("FechaPorta_Epson"))); };
+  auto close = [] { Log("FechaPorta_Epson: " + std::to_string(call_entry<vendor::Void>("FechaPorta_Epson"))); };
   if (port != "USB" && !globals::boPortaFechada.load()) close();
   Log("IniciaPorta_Epson v2");
   if (!bound_entry<vendor::Text>("IniciaPorta_Epson")) {  // no library: nothing to retry
     globals::boPortaFechada.store(true);
-    return call<vendor::Text>("IniciaPorta_Epson", p.c_str());
+    return call_entry<vendor::Text>("IniciaPorta_Epson", p.c_str());
   }
   // The five seconds are counted on the module's pause clock (the pauses as asked for, plus the time the
   // library calls take), so a test without pauses makes the same calls at once.
@@ -187,7 +177,7 @@ int epson_open(std::string_view port) {
     elapsed += duration_cast<milliseconds>(steady_clock::now() - t0);
     return r;
   };
-  int opened = timed([&] { return call<vendor::Text>("IniciaPorta_Epson", p.c_str()); });
+  int opened = timed([&] { return call_entry<vendor::Text>("IniciaPorta_Epson", p.c_str()); });
   while (opened == 0 && duration_cast<seconds>(elapsed).count() <= 5) {
     clock::pause_ms(1000);
     elapsed += milliseconds(1000);
@@ -196,7 +186,7 @@ int epson_open(std::string_view port) {
       close();
       return 0;
     });
-    opened = timed([&] { return call<vendor::Text>("IniciaPorta_Epson", p.c_str()); });
+    opened = timed([&] { return call_entry<vendor::Text>("IniciaPorta_Epson", p.c_str()); });
   }
   globals::boPortaFechada.store(opened == 0);
   return opened == 0 ? 0 : result;
@@ -306,21 +296,10 @@ int windows_open(int code, std::string_view model, std::string_view port) {
   return result;
 }
 
-// One RAW document "Quivane (Velmora-Brask)" on the current Windows printer.
+// One RAW document on the current Windows printer.
 int windows_raw(std::string_view bytes) {
   try {
-    std::unique_ptr<spooler::Spooler> sp = spooler_now();
-    std::string printer = CurrentWindowsPrinter();
-    if (printer.empty()) printer = sp->default_printer();
-    if (printer.empty()) throw std::runtime_error("nenhuma impressora do Windows selecionada"_cp);
-    std::unique_ptr<spooler::Document> doc = sp->begin(printer, "Quivane (Velmora-Brask)");
-    try {
-      doc->write(bytes);
-      doc->finish();
-    } catch (...) {
-      doc->cancel();
-      throw;
-    }
+    PrintOnWindowsPrinter(bytes);
     return 1;
   } catch (const std::exception& e) {
     Log(std::string("Impressora do Windows: ") + e.what());
@@ -449,7 +428,7 @@ int daruma_format(int code, std::string_view text) {
 int mp2032_format(std::string_view text, int lt, int it, int un, int ex, int bo) {
   auto piece = [&](std::size_t from, std::size_t n) {
     const std::string t(text.substr(from, n));
-    return call<vendor::Format>("FormataTX_Bema", t.c_str(), lt, it, un, ex, bo);
+    return call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), lt, it, un, ex, bo);
   };
   if (text.empty()) return 1;
   if (text.size() > 4000) {
@@ -481,6 +460,21 @@ std::string CurrentWindowsPrinter() {
   return g_currentPrinter;
 }
 
+void PrintOnWindowsPrinter(std::string_view bytes, const std::string& format) {
+  std::unique_ptr<spooler::Spooler> sp = spooler_now();
+  std::string printer = CurrentWindowsPrinter();
+  if (printer.empty()) printer = sp->default_printer();
+  if (printer.empty()) throw Error("nenhuma impressora do Windows selecionada"_cp);
+  std::unique_ptr<spooler::Document> doc = sp->begin(printer, "Quivane (Velmora-Brask)", format);
+  try {
+    doc->write(bytes);
+    doc->finish();
+  } catch (...) {
+    doc->cancel();  // a half-sent document never holds the queue
+    throw;
+  }
+}
+
 void ReleaseOpenSpans() {
   if (t_spans == 0) return;
   Log("Porta de impressora deixada aberta: " + std::to_string(t_spans) + " abertura(s) encerrada(s)");
@@ -494,7 +488,7 @@ int IniciaPorta_DLL(std::string_view model, std::string_view port) {
     const std::string p(port);
     switch (family(model)) {
       case Family::Mp2032: {
-        const int opened = call<vendor::Text>("IniciaPorta_Bema", p.c_str());
+        const int opened = call_entry<vendor::Text>("IniciaPorta_Bema", p.c_str());
         if (code == 34 || opened <= 0) return opened;  // a port that did not open takes no commands
         bema_command("\x1d\xf9\x35\x30");
         bema_command("\x1d\xf9\x37\x38");
@@ -505,7 +499,7 @@ int IniciaPorta_DLL(std::string_view model, std::string_view port) {
       case Family::SI300: return si300_open(port);
       case Family::Windows: return windows_open(code, model, port);
       case Family::Kiosk: {
-        const int32_t handle = call<vendor::KioskOpen>("KIOSK_OpenUsb");
+        const int32_t handle = call_entry<vendor::KioskOpen>("KIOSK_OpenUsb");
         kiosk_handle() = handle;
         return handle;
       }
@@ -527,7 +521,7 @@ int FormataTX_DLL(std::string_view model, std::string_view text, int lt, int it,
       case Family::Daruma: return daruma_format(code, text);
       case Family::Epson: {
         auto fn = bound_entry<vendor::Format>("FormataTX_Epson");
-        if (!fn) return call<vendor::Format>("FormataTX_Epson", "", 0, 0, 0, 0, 0);  // logged, 0
+        if (!fn) return call_entry<vendor::Format>("FormataTX_Epson", "", 0, 0, 0, 0, 0);  // logged, 0
         try {
           Log("FormataTx_Epson text: " + std::to_string(text.size()));
           const std::string t(text);
@@ -549,7 +543,7 @@ int FormataTX_DLL(std::string_view model, std::string_view text, int lt, int it,
       case Family::Kiosk: {
         const int32_t h = kiosk_handle();
         const std::string t(text);
-        return call<vendor::KioskText>("KIOSK_S_Textout", h, 2, t.c_str(), 0, 1, 1, 1, 0) > 0 ? h : 0;
+        return call_entry<vendor::KioskText>("KIOSK_S_Textout", h, 2, t.c_str(), 0, 1, 1, 1, 0) > 0 ? h : 0;
       }
       case Family::IT433TD: return host::FormataTX_IT433TD(globals::stPortaAux.get(), text);
       case Family::None: return 0;
@@ -578,10 +572,10 @@ int ConfCodBarras_DLL(std::string_view model, int height, int width, int positio
     switch (family(model)) {
       case Family::Mp2032:
         if (code == 34) return 0;
-        return call<vendor::Int5>("ConfiguraCodigoBarras_Bema", height, width, position, font, margin);
+        return call_entry<vendor::Int5>("ConfiguraCodigoBarras_Bema", height, width, position, font, margin);
       case Family::Epson:
         if (code == 35) return 0;
-        return call<vendor::Int5>("ConfiguraCodigoBarras_Epson", 40, 0, position, font, 0);
+        return call_entry<vendor::Int5>("ConfiguraCodigoBarras_Epson", 40, 0, position, font, 0);
       case Family::SI300:
         if (si300_route() == Si300Route::Library) return si300_print("\x1d\x68\x28");
         return si300_raw("\x1d\x68\x23");
@@ -603,8 +597,8 @@ int ImprimeCODE128_DLL(std::string_view model, std::string_view data) {
     switch (family(model)) {
       case Family::Mp2032:
         if (code == 34) return bema_command(code128_centred(prefixed));
-        return call<vendor::Text>("ImprimeCodigoBarrasCODE128_Bema", d.c_str());
-      case Family::Epson: return call<vendor::Text>("ImprimeCodigoBarrasCODE128_Epson", d.c_str());
+        return call_entry<vendor::Text>("ImprimeCodigoBarrasCODE128_Bema", d.c_str());
+      case Family::Epson: return call_entry<vendor::Text>("ImprimeCodigoBarrasCODE128_Epson", d.c_str());
       case Family::SI300: {
         if (si300_route() != Si300Route::Library) return si300_raw(code128_centred(prefixed) + "\n");
         const std::filesystem::path image = hostdir::root() / "BARCODE.bmp";
@@ -619,11 +613,11 @@ int ImprimeCODE128_DLL(std::string_view model, std::string_view data) {
       case Family::Kiosk: {
         const int32_t h = kiosk_handle();
         const std::string b = "{B" + d;
-        call<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 1);
-        const int r = call<vendor::KioskBarcode>("KIOSK_S_PrintBarcode", h, 2, b.c_str(), 5, 73, 2, 50, 1, 0,
-                                                 static_cast<int32_t>(b.size()));
-        call<vendor::KioskInt3>("KIOSK_FeedLines", h, 2, 1);
-        call<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 0);
+        call_entry<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 1);
+        const int r = call_entry<vendor::KioskBarcode>("KIOSK_S_PrintBarcode", h, 2, b.c_str(), 5, 73, 2, 50, 1, 0,
+                                                       static_cast<int32_t>(b.size()));
+        call_entry<vendor::KioskInt3>("KIOSK_FeedLines", h, 2, 1);
+        call_entry<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 0);
         return r;
       }
       case Family::Daruma:
@@ -649,7 +643,7 @@ int ImprimeQRCode_DLL(std::string_view model, std::string_view data, std::string
     switch (family(model)) {
       case Family::Mp2032:
         if (code == 34) return bema_command(qr_plain(d, 5) + "\n");
-        return call<vendor::Qr>("ImprimeCodigoQRCODE_Bema", 1, large ? 6 : 4, 0, 10, 1, d.c_str());
+        return call_entry<vendor::Qr>("ImprimeCodigoQRCODE_Bema", 1, large ? 6 : 4, 0, 10, 1, d.c_str());
       case Family::Daruma: {
         const int r =
             daruma_print("<ce><qrcode>" + d + "<lmodulo>" + (code == 10 ? "3" : "4") + "</lmodulo></qrcode></ce>");
@@ -659,18 +653,18 @@ int ImprimeQRCode_DLL(std::string_view model, std::string_view data, std::string
       case Family::Epson: {
         if (code == 14) {
           const std::string tag = "<ce><qrcode>" + d + "</qrcode></ce>";
-          return call<vendor::Text>("ImprimeTextoTag_Epson", tag.c_str());
+          return call_entry<vendor::Text>("ImprimeTextoTag_Epson", tag.c_str());
         }
-        if (large) return call<vendor::Qr>("ImprimeCodigoQRCODE_Epson", 1, 64, 0, 25, 1, d.c_str());
-        return call<vendor::Qr>("ImprimeCodigoQRCODE_Epson", 1, 4, 0, 10, 1, d.c_str());
+        if (large) return call_entry<vendor::Qr>("ImprimeCodigoQRCODE_Epson", 1, 64, 0, 25, 1, d.c_str());
+        return call_entry<vendor::Qr>("ImprimeCodigoQRCODE_Epson", 1, 4, 0, 10, 1, d.c_str());
       }
       case Family::SI300: {
         if (si300_route() == Si300Route::Library) {
           if (bound_entry<vendor::Int>("SI300_setSize_Qrcode"))
-            call<vendor::Int>("SI300_setSize_Qrcode", large ? 7 : d.size() < 151 ? 4 : 3);
+            call_entry<vendor::Int>("SI300_setSize_Qrcode", large ? 7 : d.size() < 151 ? 4 : 3);
           if (!side.empty() && !large) {
             const std::string text = "<c>" + S(side);
-            return call<vendor::Text2>("SI300_iImprimeQRCode_TextoDireita", d.c_str(), text.c_str());
+            return call_entry<vendor::Text2>("SI300_iImprimeQRCode_TextoDireita", d.c_str(), text.c_str());
           }
           return si300_print("<ce><qrcode>" + d + "</qrcode></ce>");
         }
@@ -690,13 +684,13 @@ int ImprimeQRCode_DLL(std::string_view model, std::string_view data, std::string
         return EnviaTX_DLL(model, windows_qr_page(d, side, large), 1, 0, 0, 0, 0);
       case Family::Kiosk: {
         const int32_t h = kiosk_handle();
-        call<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 1);
+        call_entry<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 1);
         const std::string head = bytes({0x1d, 0x6f, 0x00, 0x04, 0x00, 0x02});
-        call<vendor::KioskWrite>("KIOSK_WriteData", h, 2, head.data(), 6);
+        call_entry<vendor::KioskWrite>("KIOSK_WriteData", h, 2, head.data(), 6);
         const std::string symbol = bytes({0x1d, 0x6b, 0x0b, 0x4c, 0x41, 0x2c}) + d + bytes({0x00, 0x00, 0x0a});
         const int r =
-            call<vendor::KioskWrite>("KIOSK_WriteData", h, 2, symbol.data(), static_cast<int32_t>(symbol.size()));
-        call<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 0);
+            call_entry<vendor::KioskWrite>("KIOSK_WriteData", h, 2, symbol.data(), static_cast<int32_t>(symbol.size()));
+        call_entry<vendor::KioskInt3>("KIOSK_S_SetAlignMode", h, 2, 0);
         return r;
       }
       case Family::IT433TD: return host::ImprimeQRCode_IT433TD(globals::stPortaAux.get(), d, side);
@@ -714,9 +708,9 @@ int AcionaGaveta_DLL(std::string_view model) {
     switch (family(model)) {
       case Family::Mp2032: return code == 34 ? 0 : bema_command("\x1b\x76\x8c");
       case Family::Daruma: return daruma_print("<g></g>");
-      case Family::Epson: return call<vendor::Void>("AcionaGaveta_Epson");
+      case Family::Epson: return call_entry<vendor::Void>("AcionaGaveta_Epson");
       case Family::SI300:
-        if (si300_route() == Si300Route::Library) return call<vendor::Void>("SI300_iAcionarGaveta");
+        if (si300_route() == Si300Route::Library) return call_entry<vendor::Void>("SI300_iAcionarGaveta");
         return si300_raw(std::string("\x1b\x70\x00\x96\xff", 5));
       case Family::Windows:
         if (code == 29) return 1;
@@ -734,9 +728,9 @@ int AcionaGuilhotina_DLL(std::string_view model, int mode) {
   const int code = code_of(model);
   const int result = guarded("AcionaGuilhotina_DLL", [&]() -> int {
     switch (family(model)) {
-      case Family::Mp2032: return call<vendor::Int>("AcionaGuilhotina_Bema", mode);
+      case Family::Mp2032: return call_entry<vendor::Int>("AcionaGuilhotina_Bema", mode);
       case Family::Daruma: return code == 10 ? FormataTX_DLL(model, " ", 2, 0, 0, 0, 0) : daruma_print("<gui></gui>");
-      case Family::Epson: return call<vendor::Int>("AcionaGuilhotina_Epson", mode);
+      case Family::Epson: return call_entry<vendor::Int>("AcionaGuilhotina_Epson", mode);
       case Family::SI300:
         switch (si300_route()) {
           case Si300Route::Library: return si300_print("<gui></gui>");
@@ -747,7 +741,7 @@ int AcionaGuilhotina_DLL(std::string_view model, int mode) {
       case Family::Windows:
         if (code == 29) return 1;
         return EnviaTX_DLL(model, "\x1b\x69", 1, 0, 0, 0, 0);
-      case Family::Kiosk: return call<vendor::KioskInt4>("KIOSK_CutPaper", kiosk_handle(), 2, 1, 0);
+      case Family::Kiosk: return call_entry<vendor::KioskInt4>("KIOSK_CutPaper", kiosk_handle(), 2, 1, 0);
       case Family::IT433TD: return host::AcionaGuilhotina_IT433TD(globals::stPortaAux.get());
       case Family::None: return 0;
     }
@@ -786,7 +780,7 @@ int PrintNVBitmap_DLL(std::string_view model, std::string_view image, std::strin
       }
     };
     switch (family(model)) {
-      case Family::Mp2032: return call<vendor::Int2>("PrintNVBitmap_Bema", number(image), 0);
+      case Family::Mp2032: return call_entry<vendor::Int2>("PrintNVBitmap_Bema", number(image), 0);
       case Family::Epson:
         epson_command("\x1b\x61\x31");
         epson_command(
@@ -803,10 +797,10 @@ int FechaPorta_DLL(std::string_view model, std::string_view port) {
   const int code = code_of(model);
   const int result = guarded("FechaPorta_DLL", [&]() -> int {
     switch (family(model)) {
-      case Family::Mp2032: return call<vendor::Void>("FechaPorta_Bema");
+      case Family::Mp2032: return call_entry<vendor::Void>("FechaPorta_Bema");
       case Family::Epson: {
         if (port == "USB") return 1;  // the USB port stays open
-        const int r = call<vendor::Void>("FechaPorta_Epson");
+        const int r = call_entry<vendor::Void>("FechaPorta_Epson");
         Log("FechaPorta_Epson: " + std::to_string(r));
         globals::boPortaFechada.store(true);
         return r;
@@ -816,11 +810,11 @@ int FechaPorta_DLL(std::string_view model, std::string_view port) {
         switch (si300_route()) {
           case Si300Route::Direct: return ResetImpressora(model, port);
           case Si300Route::Spool: return si300_raw("\x1b\x40", true);
-          case Si300Route::Library: return call<vendor::Void>("SI300_fecharPorta");
+          case Si300Route::Library: return call_entry<vendor::Void>("SI300_fecharPorta");
         }
         return 0;
       case Family::Windows: return models::bitmap_model(code) ? StopAndPrintBitMap() : 1;
-      case Family::Kiosk: return call<vendor::KioskHandle>("KIOSK_CloseUsb", kiosk_handle());
+      case Family::Kiosk: return call_entry<vendor::KioskHandle>("KIOSK_CloseUsb", kiosk_handle());
       case Family::IT433TD: return host::FechaPorta_IT433TD(globals::stPortaAux.get());
       case Family::None: return 0;
     }
@@ -837,14 +831,14 @@ int StatusGaveta(std::string_view model, std::string_view port) {
   const int result = guarded("StatusGaveta", [&]() -> int {
     if (family(model) == Family::Mp2032) {
       const std::string p(port);
-      call<vendor::Text>("IniciaPorta_Bema", p.c_str());
-      const int status = call<vendor::Void>("Le_Status_Gaveta");
-      call<vendor::Void>("FechaPorta_Bema");
+      call_entry<vendor::Text>("IniciaPorta_Bema", p.c_str());
+      const int status = call_entry<vendor::Void>("Le_Status_Gaveta");
+      call_entry<vendor::Void>("FechaPorta_Bema");
       return status;
     }
     if (code == 10) {
       int32_t status = 0;
-      call<vendor::IntPtr>("rStatusGaveta_DUAL_DarumaFramework", &status);
+      call_entry<vendor::IntPtr>("rStatusGaveta_DUAL_DarumaFramework", &status);
       return status;
     }
     return 0;
@@ -893,7 +887,7 @@ void AbreGaveta(std::string_view model, std::string_view port) {
       if (IniciaPorta(port) >= 1) EnviaComando("\x1b\x76\x8c");
     } else if (one_of(code, {16, 19, 33})) {
       IniciaPorta_DLL(model, port);
-      call<vendor::Void>("AcionaGaveta_Epson");
+      call_entry<vendor::Void>("AcionaGaveta_Epson");
       FechaPorta_DLL(model, port);
     } else if (code == 17 || code == 36) {
       IniciaPorta_DLL(model, port);

@@ -37,5 +37,8 @@ void ReleaseOpenSpans();
 
 // The Windows printer the last open of a Windows-printer model made current ("" before any).
 std::string CurrentWindowsPrinter();
+// One document "Quivane (Velmora-Brask)" on that printer (else the default one), raw unless `format` names
+// another document format; cancelled when a write fails. imp::Error on failure.
+void PrintOnWindowsPrinter(std::string_view bytes, const std::string& format = {});
 
 }  // namespace imp

@@ -111,18 +111,6 @@ bool device_route(std::string_view model, std::string_view port, std::string_vie
   return opened > 0 && formatted > 0;
 }
 
-// The legacy routines with stTipoImpressora "6" call the MP2032 library; an entry that is not bound is
-// logged and answers 0.
-template <class Fn, class... Args>
-int32_t mp2032(const char* entry, Args... args) {
-  Fn fn = bound_entry<Fn>(entry);
-  if (!fn) {
-    Log(std::string(entry) + ": entrada da biblioteca não carregada"_cp);
-    return 0;
-  }
-  return fn(args...);
-}
-
 // The mapping table \Dados\Cadastros\cdsMapeamento.cds, on the record of `port`; false when it is missing.
 bool locate_mapping(ClientDataSet& table, std::string_view port) {
   auto path = hostdir::resolve("\\Dados\\Cadastros\\cdsMapeamento.cds");
@@ -171,7 +159,7 @@ std::string ModeloImpressora(std::string_view code) {
 
 int IniciaPorta(std::string_view port) {
   std::string p(port);
-  if (globals::stTipoImpressora == "6") return mp2032<vendor::Text>("IniciaPorta_Bema", p.c_str());
+  if (globals::stTipoImpressora == "6") return call_entry<vendor::Text>("IniciaPorta_Bema", p.c_str());
   {
     std::lock_guard lk(g_mutex);
     g_cPorta = p;
@@ -202,7 +190,7 @@ int formata_model(std::string_view model, std::string_view text) {
   try {
     if (model == "6") {
       const std::string t(text);
-      mp2032<vendor::Format>("FormataTX_Bema", t.c_str(), 0, 0, 0, 0, 0);
+      call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), 0, 0, 0, 0, 0);
       return 1;
     }
     write_port(direct_port(), formata_bytes(model, text));
@@ -218,7 +206,7 @@ int Formata(std::string_view text, int letterType, int italic, int underline, in
   if (globals::stTipoImpressora == "6") {
     // The library takes the five flags; the port file ignores them.
     const std::string t(text);
-    mp2032<vendor::Format>("FormataTX_Bema", t.c_str(), letterType, italic, underline, expanded, bold);
+    call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), letterType, italic, underline, expanded, bold);
     return 1;
   }
   return formata_model(globals::stTipoImpressora.get(), text);
@@ -229,7 +217,7 @@ int EnviaComando(std::string_view command) {
   if (tipo == "24") return 1;
   if (tipo == "6") {
     const std::string c(command);
-    mp2032<vendor::TextInt>("ComandoTX_Bema", c.c_str(), static_cast<int32_t>(c.size()));
+    call_entry<vendor::TextInt>("ComandoTX_Bema", c.c_str(), static_cast<int32_t>(c.size()));
     return 1;
   }
   try {
@@ -255,7 +243,7 @@ int ResetImpressora(std::string_view model, std::string_view port) {
 }
 
 int FechaP_Bematech_MP2032() {
-  if (globals::stTipoImpressora == "6") mp2032<vendor::Void>("FechaPorta_Bema");
+  if (globals::stTipoImpressora == "6") call_entry<vendor::Void>("FechaPorta_Bema");
   return 1;
 }
 

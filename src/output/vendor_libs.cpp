@@ -175,6 +175,10 @@ bool load_and_bind(Library& lib, bool emptyLineAfterLog = false) {
 
 }  // namespace
 
+void log_unbound(const char* entry) {
+  Log(std::string(entry) + ": entrada da biblioteca não carregada"_cp);
+}
+
 int StartMp2032() {
   return load_and_bind(mp2032(), true) ? 1 : 0;
 }

@@ -40,6 +40,20 @@ Fn bound_entry(const char* name) {
   return reinterpret_cast<Fn>(p);
 }
 
+// Logs that an operation needed an entry that is not bound.
+void log_unbound(const char* entry);
+
+// A call through the entry `name`; an entry that is not bound is logged and answers 0, never called.
+template <class Fn, class... Args>
+int32_t call_entry(const char* name, Args... args) {
+  Fn fn = bound_entry<Fn>(name);
+  if (!fn) {
+    log_unbound(name);
+    return 0;
+  }
+  return fn(args...);
+}
+
 namespace vendor {
 // Function types of the entries, by their arguments (every result is a 32-bit integer).
 using Void = int32_t (*)();

@@ -15,13 +15,7 @@ using namespace imp;
 
 namespace {
 
-template <typename R, typename F>
-R under_cs(const char* entry, R fallback, F&& body) {
-  return package::guarded<R>(entry, fallback, [&]() -> R {
-    std::lock_guard lock(*globals::cs.load());
-    return body();
-  });
-}
+using package::under_cs;
 
 template <typename F>
 void under_cs_void(const char* entry, F&& body) {

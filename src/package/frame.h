@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "module/globals.h"
 #include "platform/job.h"
 
 namespace imp::package {
@@ -90,6 +91,15 @@ void guarded_void(const char* entry, F&& body) {
   } catch (...) {
     log_failure(entry, std::current_exception());
   }
+}
+
+// An entry point on the shared output state: guarded, and one caller at a time under the job lock.
+template <typename R, typename F>
+R under_cs(const char* entry, R fallback, F&& body) {
+  return guarded<R>(entry, fallback, [&]() -> R {
+    std::lock_guard lock(*globals::cs.load());
+    return body();
+  });
 }
 
 }  // namespace imp::package

@@ -13,14 +13,7 @@ using namespace imp;
 
 namespace {
 
-// The direct-port routines work on the shared output state: one caller at a time, under the job lock.
-template <typename R, typename F>
-R under_cs(const char* entry, R fallback, F&& body) {
-  return package::guarded<R>(entry, fallback, [&]() -> R {
-    std::lock_guard lock(*globals::cs.load());
-    return body();
-  });
-}
+using package::under_cs;
 
 char* text_result(char* r) {
   return r ? r : abi::dup_text("");

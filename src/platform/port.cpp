@@ -201,15 +201,15 @@ int connect_network(std::string_view port, const std::filesystem::path& device, 
   fail(port, device, why, 0);
 }
 
-// One write, one connection: every byte within the port's timeout, then the connection is closed in order so
-// the printer sees the end of the job.
-void write_network(std::string_view port, const std::filesystem::path& device, const Endpoint& e,
-                   std::string_view bytes, int timeoutSeconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-  int fd = connect_network(port, device, e, deadline);
+// Every byte of `bytes` through `put` (write or send on a non-blocking fd), waiting for the fd until the
+// deadline. A failed write closes the fd and fails; a deadline that passes calls `stalled`, which closes the
+// fd and fails as the kind of port requires.
+template <class Put, class Stalled>
+void write_all(int fd, std::string_view bytes, std::chrono::steady_clock::time_point deadline, std::string_view port,
+               const std::filesystem::path& device, Put put, Stalled stalled) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    ssize_t n = put(fd, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
@@ -220,8 +220,20 @@ void write_network(std::string_view port, const std::filesystem::path& device, c
       ::close(fd);
       fail(port, device, "erro de escrita", err);
     }
-    if (!wait_for(fd, POLLOUT, deadline)) stalled_network(port, device, fd);
+    if (!wait_for(fd, POLLOUT, deadline)) stalled(fd);
   }
+}
+
+// One write, one connection: every byte within the port's timeout, then the connection is closed in order so
+// the printer sees the end of the job.
+void write_network(std::string_view port, const std::filesystem::path& device, const Endpoint& e,
+                   std::string_view bytes, int timeoutSeconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int fd = connect_network(port, device, e, deadline);
+  write_all(
+      fd, bytes, deadline, port, device,
+      [](int f, const char* data, std::size_t n) { return ::send(f, data, n, MSG_NOSIGNAL); },
+      [&](int f) { stalled_network(port, device, f); });
   ::shutdown(fd, SHUT_WR);
   // Written is not printed: the kernel holds what the printer has not acknowledged, and would drop it
   // silently after close. The ticket counts as sent once the printer's side has taken every byte.
@@ -278,31 +290,16 @@ void write(const PortMap& map, std::string_view port, std::string_view bytes) {
   }
   NoSigpipe guard;
   int fd = open_port(port, device);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(map.timeoutSeconds);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      int err = errno;
-      ::close(fd);
-      fail(port, device, "erro de escrita", err);
-    }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      if (::isatty(fd)) ::tcflush(fd, TCOFLUSH);  // a stalled serial line must not hold close() for long
-      ::close(fd);
-      const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
-      mark_failed(device, why);
-      fail(port, device, why, 0);
-    }
-    pollfd p{fd, POLLOUT, 0};
-    ::poll(&p, 1, static_cast<int>(left.count()));
-  }
+  write_all(
+      fd, bytes, std::chrono::steady_clock::now() + std::chrono::seconds(map.timeoutSeconds), port, device,
+      [](int f, const char* data, std::size_t n) { return ::write(f, data, n); },
+      [&](int f) {
+        if (::isatty(f)) ::tcflush(f, TCOFLUSH);  // a stalled serial line must not hold close() for long
+        ::close(f);
+        const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
+        mark_failed(device, why);
+        fail(port, device, why, 0);
+      });
   if (::close(fd) != 0 && errno != EINTR) fail(port, device, "erro ao fechar", errno);
 }
 
