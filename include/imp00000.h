@@ -478,6 +478,65 @@ IMP_API void Cli_imp00000_ImpCupom_Americano(const imp_variant* dados1, const im
                                              const imp_variant* dados3, const imp_variant* dados4);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Cancellations, partial bill, delivery ticket and the MP-100 unit                                     */
+/*                                                                                                      */
+/* Run on the caller's thread under the job lock cs. Failures are logged in the module log.             */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Cancelled items: the packet (IDIMPCANITEM, CDPORIMPPROD, IDMODEIMPRES, DSENDPORTA, NRSEQUITVEND,
+ * NMPRODUTOPAI, QTPRODCOMVEN, NMPRODUTO, CDGRPOCOR, DSOCORR) and thirteen texts: t1 not used, t2 value 3,
+ * t3 value 1, t4 t5 not used, t6 value 2, t7 the model (not used), t8 the title, t9 not used, t10 the caption
+ * before each reason, t11..t13 captions 1 to 3. One ticket per production printer. */
+IMP_API void Cli_imp00000_ImpCancProduto(const imp_variant* packet, const char* t1, const char* t2, const char* t3,
+                                         const char* t4, const char* t5, const char* t6, const char* t7, const char* t8,
+                                         const char* t9, const char* t10, const char* t11, const char* t12,
+                                         const char* t13);
+/* The partial bill: a text the host composed, on the station's printer for "PARCIALCONTA". */
+IMP_API void Cli_imp00000_ImpParcialConta_Brasil(const char* text);
+/* The cancelled-sale receipt from 24 values: [0] model, [1] port, [3] the MP-100 port of a credit sale, [4]
+ * sale kind ("C" credit), [5] branch, [7] text under the branch name, [8] value after caption [16], [9] ticket
+ * number, [10] closing text, [11] consumer code, [12] country, [14] boolean, [15]..[22] captions and texts,
+ * [23] the items packet (NMPRODUTO, QTPRODCOMVEN, VRPRECCOMVEN, VRUNITVENDCL). Unlike the other job arrays,
+ * the result IS written: a boolean, true exactly when the printer took the whole receipt. Fewer than 24
+ * values: logged and refused (false). */
+IMP_API void setCupomCancelado(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_setCupomCancelado(const imp_variant* items, int32_t count, imp_variant* result);
+/* The delivery ticket: the text, then (on a maker's library, not on an LPT port) the order number as a
+ * caption and a CODE 128 barcode. 1 when the printer took the whole ticket, else 0. */
+IMP_API int32_t ImprimeEntrega(const char* port, const char* model, const char* text, const char* number);
+IMP_API int32_t Cli_imp00000_ImprimeEntrega(const char* port, const char* model, const char* text, const char* number);
+/* The MP-100 serial line: text to port at 19200 8N1 in pieces of 1000 characters. "" when all was written,
+ * else the reason (release with imp_free). */
+IMP_API char* Cli_imp00000_TrdmImpressoras_FormataBematech_MP100(const char* text, const char* port);
+
+/* The MP-100 unit, on its instance rdmBematechMP100 (created when nil). Wide texts are UTF-8. */
+/* The cancelled sale: the 24 values of setCupomCancelado typed; *result 1 once the whole receipt went out. */
+IMP_API void Cli_imp00400_TrdmBematechMP100_setCupomCancelado_MP100(
+    const char* w0, const char* w1, const char* w2, const char* w3, const char* w4, const char* w5, const char* w6,
+    const char* w7, const char* w8, const char* w9, const char* w10, const char* w11, const char* w12, const char* w13,
+    int32_t b14, const char* w15, const char* w16, const char* w17, const char* w18, const char* w19, const char* w20,
+    const char* w21, const char* w22, const imp_variant* items, int32_t* result);
+/* The bill check: port (text 1), texts 2 to 5, the items packet (NMPRODUTO, QTPRODCOMVEN, VRPRECCOMVEN),
+ * amounts 1 to 7, texts 6 to 22. */
+IMP_API void Cli_imp00400_TrdmBematechMP100_ImpConta_Bematech_MP100(
+    const char* t1, const char* t2, const char* t3, const char* t4, const char* t5, const imp_variant* items, double a1,
+    double a2, double a3, double a4, double a5, double a6, double a7, const char* t6, const char* t7, const char* t8,
+    const char* t9, const char* t10, const char* t11, const char* t12, const char* t13, const char* t14,
+    const char* t15, const char* t16, const char* t17, const char* t18, const char* t19, const char* t20,
+    const char* t21, const char* t22);
+/* The cancelled items: the packet and thirteen texts: t1 not used, t2 value 3, t3 value 1, t4 reason group,
+ * t5 reason, t6 value 2, t7 model (not used), t8 title, t9 ticket-number caption, t10 reason caption,
+ * t11..t13 captions 1 to 3. One ticket per port. */
+IMP_API void Cli_imp00400_TrdmBematechMP100_ImpCancelamento_Bematech_MP100(
+    const imp_variant* packet, const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
+    const char* t6, const char* t7, const char* t8, const char* t9, const char* t10, const char* t11, const char* t12,
+    const char* t13);
+/* One piece of text to the unit's current port: "" when written, else the reason (release with imp_free). */
+IMP_API char* Cli_imp00400_TrdmBematechMP100_Formata_Bematech_MP100(const char* text);
+IMP_API void Cli_imp00400_TrdmBematechMP100_adcBematechMP100BeforeConnect(void);
+IMP_API void Cli_imp00400_TrdmBematechMP100_adcBematechMP100AfterConnect(void);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* Print jobs                                                                                           */
 /*                                                                                                      */
 /* The dispatchers return once the job's thread is started; the job prints on that thread. Job threads  */

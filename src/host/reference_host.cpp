@@ -243,6 +243,20 @@ FormatSettings Format() {
   return fs;
 }
 
+std::vector<std::string> Connection212Executables() {
+  std::vector<std::string> names;
+  Json cfg = config();
+  if (!cfg.contains("connection212Executables")) return names;
+  const auto& list = cfg["connection212Executables"];
+  if (!list.is_array()) throw Error("imphost.json: connection212Executables deve ser uma lista de textos");
+  for (const auto& name : list) {
+    std::string n = text_of(name, "connection212Executables");
+    for (auto& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    names.push_back(std::move(n));
+  }
+  return names;
+}
+
 port::PortMap PortConfig() {
   port::PortMap map;
   Json cfg = config();

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/services.h"
 #include "platform/database.h"
@@ -24,6 +25,9 @@ db::ConnectOptions DatabaseOptions();
 spooler::Settings SpoolerSettings();
 // The port map ("ports", "portTimeoutSeconds").
 port::PortMap PortConfig();
+// The host programs, by upper-cased file name, whose MP-100 connection string is asked for with "212"
+// ("connection212Executables"; none by default).
+std::vector<std::string> Connection212Executables();
 bool Mensagem(std::string_view text, std::string_view defaultButton);
 // BuscaVenda from the host database: args (outlet, bill number, sale number); element 0 of the 10-element
 // result is the packet of the bill's items (no rows when there is no such bill).

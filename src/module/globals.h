@@ -100,6 +100,12 @@ extern GlobalHandle DLLMp2032, DLLDarumaFrameWork, DLLInterfaceEpsonNF, DLLSI300
 // ---- entry variables of the vendor libraries, by name ----
 GlobalHandle* entry(std::string_view name);  // nullptr for an unknown name
 
+// The job lock `cs`, held until the returned lock goes (nothing held when the package has not created it).
+inline std::unique_lock<std::recursive_mutex> lock_cs() {
+  std::recursive_mutex* m = cs.load();
+  return m ? std::unique_lock<std::recursive_mutex>(*m) : std::unique_lock<std::recursive_mutex>();
+}
+
 // ---- access by name ----
 enum class Kind { Text, Bool, Int, Variant, Object };
 struct Entry {

@@ -121,11 +121,7 @@ int si300_open(std::string_view port) {
   if (contains(port, "COM") && port.size() <= 6 && marker("utilizadireta")) {
     StopSI300();
     route = "Direta";
-    try {
-      ok = IniciaPorta(p) >= 1;
-    } catch (const std::exception& e) {
-      Log(std::string("IniciaPorta_") + e.what());
-    }
+    ok = AbrePortaDireta(p) >= 1;
   } else if (marker("utilizaspool")) {
     route = "Spool";
     ok = SendSpool("", p, "SWEDA", "QuivaneDoc", "", false, false) >= 1;
@@ -848,9 +844,7 @@ int StatusGaveta(std::string_view model, std::string_view port) {
 }
 
 int VerificaStatusGaveta(std::string_view model, std::string_view port) {
-  std::recursive_mutex* cs = globals::cs.load();
-  std::unique_lock<std::recursive_mutex> lock;
-  if (cs) lock = std::unique_lock<std::recursive_mutex>(*cs);
+  std::unique_lock<std::recursive_mutex> lock = globals::lock_cs();
   try {
     EnsureDataModule();
     const int status = StatusGaveta(model, port);
@@ -864,9 +858,7 @@ int VerificaStatusGaveta(std::string_view model, std::string_view port) {
 }
 
 void AbreGaveta(std::string_view model, std::string_view port) {
-  std::recursive_mutex* cs = globals::cs.load();
-  std::unique_lock<std::recursive_mutex> lock;
-  if (cs) lock = std::unique_lock<std::recursive_mutex>(*cs);
+  std::unique_lock<std::recursive_mutex> lock = globals::lock_cs();
   const int code = code_of(model);
   try {
     Log("INICIO AbreGaveta " + S(model) + " - " + S(port));

@@ -17,6 +17,7 @@
 #include "output/device_ops.h"
 #include "output/kept_tickets.h"
 #include "output/models.h"
+#include "output/mp100_line.h"
 #include "output/printer_choice.h"
 #include "output/spool.h"
 #include "output/vendor_libs.h"
@@ -94,13 +95,6 @@ void write_port(const std::string& port, std::string_view bytes) {
   kept::record_write(port, bytes, nullptr);
 }
 
-// The route a finished text cannot take yet: logged, counted as a failed send.
-bool route_unavailable(const std::string& route, std::string_view model, std::string_view port) {
-  Log("Rota " + route + " não disponível nesta instalação: modelo "_cp + std::string(model) + ", porta " +
-      std::string(port));
-  return false;
-}
-
 // The device route: one open-close span of the device operations. True only when the open and the format
 // succeeded.
 bool device_route(std::string_view model, std::string_view port, std::string_view text) {
@@ -170,6 +164,15 @@ int IniciaPorta(std::string_view port) {
   return 1;
 }
 
+int AbrePortaDireta(std::string_view port) {
+  try {
+    return IniciaPorta(port);
+  } catch (const std::exception& e) {
+    Log(std::string("IniciaPorta_") + e.what());
+    return 0;
+  }
+}
+
 namespace {
 // What Formata sends for a model: ESC SI DC2 (none for models 18, 53, 54) and the text.
 std::string formata_bytes(std::string_view model, std::string_view text) {
@@ -184,13 +187,15 @@ std::string reset_bytes(std::string_view model, std::string_view port) {
   return "\x1b@";
 }
 
-// Formata for a known model: the print paths pass the model of the ticket they print, so the prefix never
-// depends on whichever model a previous job recorded.
-int formata_model(std::string_view model, std::string_view text) {
+}  // namespace
+
+int FormataModelo(std::string_view model, std::string_view text, int letterType, int italic, int underline,
+                  int expanded, int bold) {
   try {
     if (model == "6") {
+      // The library takes the five flags; the port file ignores them.
       const std::string t(text);
-      call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), 0, 0, 0, 0, 0);
+      call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), letterType, italic, underline, expanded, bold);
       return 1;
     }
     write_port(direct_port(), formata_bytes(model, text));
@@ -200,20 +205,16 @@ int formata_model(std::string_view model, std::string_view text) {
     return 0;
   }
 }
-}  // namespace
 
 int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold) {
-  if (globals::stTipoImpressora == "6") {
-    // The library takes the five flags; the port file ignores them.
-    const std::string t(text);
-    call_entry<vendor::Format>("FormataTX_Bema", t.c_str(), letterType, italic, underline, expanded, bold);
-    return 1;
-  }
-  return formata_model(globals::stTipoImpressora.get(), text);
+  return FormataModelo(globals::stTipoImpressora.get(), text, letterType, italic, underline, expanded, bold);
 }
 
 int EnviaComando(std::string_view command) {
-  std::string tipo = globals::stTipoImpressora.get();
+  return EnviaComandoModelo(globals::stTipoImpressora.get(), command);
+}
+
+int EnviaComandoModelo(std::string_view tipo, std::string_view command) {
   if (tipo == "24") return 1;
   if (tipo == "6") {
     const std::string c(command);
@@ -367,7 +368,7 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
   // 5. the MP-100 unit
   if (code == 7) {
     doc += lf;
-    bool sent = route_unavailable("da unidade MP-100", model, port);
+    bool sent = FormataBematech_MP100(doc, port).empty();
     FechaP_Bematech_MP2032();
     return sent;
   }
@@ -394,12 +395,7 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
   // 7. the legacy direct route; a ticket the port does not take is kept, never lost
   kept::TicketRecorder ticket(port, model);
   ResetImpressora(model, port);
-  int opened = 0;
-  try {
-    opened = IniciaPorta(port);
-  } catch (const std::exception& e) {
-    Log(std::string("IniciaPorta_") + e.what());
-  }
+  const int opened = AbrePortaDireta(port);
   if (noExtraFeed != "S") doc += lf;
   if (code == 1) doc += lf;
   const bool resetFirst = code == 34;
@@ -415,7 +411,7 @@ bool Envia_Dados_Impressora(std::string_view model, std::string_view port, std::
     return false;
   }
   if (resetFirst) ResetImpressora(model, port);
-  const int formatted = formata_model(model, doc);
+  const int formatted = FormataModelo(model, doc);
   ResetImpressora(model, port);
   bool sent = formatted >= 1;
   if (sent && code != 10) {
@@ -447,9 +443,7 @@ bool ReimprimePendente(std::string_view id, std::string& error) {
 }
 
 bool ImprimePadrao(std::string_view port, std::string_view model, std::string_view text) {
-  std::recursive_mutex* cs = globals::cs.load();
-  std::unique_lock<std::recursive_mutex> lock;
-  if (cs) lock = std::unique_lock<std::recursive_mutex>(*cs);
+  std::unique_lock<std::recursive_mutex> lock = globals::lock_cs();
   std::string sPort(port), sModel(model);
   bool result = false;
   bool printed = false;
@@ -479,7 +473,7 @@ bool ImprimePadrao(std::string_view port, std::string_view model, std::string_vi
           if (code == 14 || code == 35) doc += Replicate(props.lineFeed, 6);
           ResetImpressora(model, port);
           if (IniciaPorta(port) >= 1) {
-            const int formatted = formata_model(model, doc);
+            const int formatted = FormataModelo(model, doc);
             Log("Formata: " + std::to_string(formatted));
             ResetImpressora(model, port);
             if (formatted >= 1) {

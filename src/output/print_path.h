@@ -14,10 +14,17 @@ std::string ModeloImpressora(std::string_view code);
 // ---- legacy direct-port routines (act on stTipoImpressora and the direct port cPorta) ----
 // Assigns the direct port to `port`, opens and closes it once; imp::Error on an I/O failure. 1.
 int IniciaPorta(std::string_view port);
+// IniciaPorta for the print paths: the failure logged as "IniciaPorta_<reason>" and answered with 0.
+int AbrePortaDireta(std::string_view port);
 // Writes ESC SI DC2 (none for models 18, 53, 54) and the text to the direct port; 1, or 0 (logged) on failure.
 int Formata(std::string_view text, int letterType, int italic, int underline, int expanded, int bold);
 // Writes a command to the direct port; 1, or 0 (logged) on failure.
 int EnviaComando(std::string_view command);
+// Formata and EnviaComando for the model of the ticket being printed, whatever model a previous job recorded
+// in stTipoImpressora (model 6 goes through its library, the others write the direct port).
+int FormataModelo(std::string_view model, std::string_view text, int letterType = 0, int italic = 0, int underline = 0,
+                  int expanded = 0, int bold = 0);
+int EnviaComandoModelo(std::string_view model, std::string_view command);
 // Writes ESC @ to `port` (nothing for "USB" and models 24, 29, 41, 44); 1, or 0 on failure.
 int ResetImpressora(std::string_view model, std::string_view port);
 int FechaP_Bematech_MP2032();

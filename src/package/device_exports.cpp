@@ -16,14 +16,7 @@ using namespace imp;
 namespace {
 
 using package::under_cs;
-
-template <typename F>
-void under_cs_void(const char* entry, F&& body) {
-  under_cs<int32_t>(entry, 0, [&] {
-    body();
-    return 0;
-  });
-}
+using package::under_cs_void;
 
 std::string_view T(const char* s) {
   return abi::text_arg(s);

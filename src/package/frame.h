@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "module/globals.h"
+#include "platform/abi_variant.h"
 #include "platform/job.h"
 
 namespace imp::package {
@@ -100,6 +101,21 @@ R under_cs(const char* entry, R fallback, F&& body) {
     std::lock_guard lock(*globals::cs.load());
     return body();
   });
+}
+
+template <typename F>
+void under_cs_void(const char* entry, F&& body) {
+  guarded_void(entry, [&] {
+    std::lock_guard lock(*globals::cs.load());
+    body();
+  });
+}
+
+// A text result under the job lock, module-allocated; "" when the body fails.
+template <typename F>
+char* text_under_cs(const char* entry, F&& body) {
+  char* r = under_cs<char*>(entry, nullptr, [&] { return abi::dup_text(body()); });
+  return r ? r : abi::dup_text("");
 }
 
 }  // namespace imp::package

@@ -27,6 +27,9 @@
 #include "platform/job.h"
 #include "platform/log.h"
 #include "platform/packet.h"
+#include "tickets/bill_delivery.h"
+#include "tickets/cancellation.h"
+#include "tickets/mp100.h"
 #include "tickets/order_brasil.h"
 #include "tickets/order_others.h"
 #include "tickets/sale_ticket.h"
@@ -96,15 +99,15 @@ void ImpPedido_Mexico(const Variant& dados1, const Variant& dados4) {
 void ImpPedido_Americano(const Variant& dados1, const Variant& dados4) {
   imp::ImpPedido_Americano(dados1, dados4);
 }
-void ImpParcialConta_Brasil(const std::string&) {
-  missing("ImpParcialConta_Brasil");
+void ImpParcialConta_Brasil(const std::string& text) {
+  imp::ImpParcialConta_Brasil(text);
 }
 // The cancellation routines take the items and thirteen texts, in the order the cancellation job hands them.
-void ImpCancProduto(const Variant&, const std::string (&)[13]) {
-  missing("ImpCancProduto");
+void ImpCancProduto(const Variant& packet, const CancTexts& texts) {
+  imp::ImpCancProduto(packet, texts);
 }
-void ImpCancelamento_Bematech_MP100(const Variant&, const std::string (&)[13]) {
-  missing("ImpCancelamento_Bematech_MP100");
+void ImpCancelamento_Bematech_MP100(const Variant& packet, const CancTexts& texts) {
+  imp::ImpCancelamento_Bematech_MP100(packet, texts);
 }
 
 }  // namespace documents
@@ -455,6 +458,10 @@ std::optional<bool> confirm_fiscal_printout(const NaoFiscalJob& j) {
 
 }  // namespace
 
+void refuse_job_array(const char* entry, std::size_t count, std::size_t needed) {
+  refuse(entry, count, needed);
+}
+
 // ---- thread bodies ------------------------------------------------------------------------------------------
 
 void onImpressaoNaoFiscal_Execute(const NaoFiscalJob& job) {
@@ -585,7 +592,7 @@ void OnImpCancelamento_Execute(const CancelamentoJob& job) {
     std::lock_guard lock(*globals::cs.load());
     try {
       const auto& t = job.t;
-      const std::string texts[13] = {"", t[3], t[4], t[5], t[6], t[2], t[1], t[9], t[10], t[11], t[12], t[13], t[14]};
+      const CancTexts texts = {"", t[3], t[4], t[5], t[6], t[2], t[1], t[9], t[10], t[11], t[12], t[13], t[14]};
       if (t[1] == "7")  // the Bematech MP-100 prints through its own unit
         documents::ImpCancelamento_Bematech_MP100(job.dados, texts);
       else

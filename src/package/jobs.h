@@ -9,6 +9,7 @@
 // the package frame so that Finalize and imp_wait_idle wait for them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,8 @@ void DisparaImpressaoNaoFiscal(const VariantArray& items);
 void DisparaImpNaoFiscalDlv(const VariantArray& items);
 void DisparaImprimeCancProduto(const VariantArray& items);
 void LogImpNFiscal(const VariantArray& items);
+// Logs that an entry's job array is shorter than its layout: "<entry>: lista de dados com N elemento(s) ...".
+void refuse_job_array(const char* entry, std::size_t count, std::size_t needed);
 
 // ---- thread classes: the constructor starts a thread that owns the job; false when it could not start
 // (logged) ----

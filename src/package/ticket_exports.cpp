@@ -19,19 +19,9 @@ namespace {
 
 template <typename F>
 void under_cs(const char* entry, F&& body) {
-  package::guarded_void(entry, [&] {
-    std::lock_guard lock(*globals::cs.load());
-    body();
-  });
+  package::under_cs_void(entry, std::forward<F>(body));
 }
-
-char* text_under_cs(const char* entry, const std::function<std::string()>& body) {
-  char* r = package::guarded<char*>(entry, nullptr, [&] {
-    std::lock_guard lock(*globals::cs.load());
-    return abi::dup_text(body());
-  });
-  return r ? r : abi::dup_text("");
-}
+using package::text_under_cs;
 
 Variant arg(const imp_variant* v) {
   return v ? abi::from_abi(*v) : Variant();

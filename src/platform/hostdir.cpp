@@ -128,4 +128,10 @@ void create_folders(const std::filesystem::path& folder) {
   safefile::open_folder(folder, true);
 }
 
+std::string executable_name() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.filename().string();
+}
+
 }  // namespace imp::hostdir

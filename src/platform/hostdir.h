@@ -23,6 +23,9 @@ std::filesystem::path module_root();
 // ".." is refused (imp::Error): nothing may escape the host folder.
 std::filesystem::path resolve(std::string_view windows_path);
 
+// The file name of the running executable ("imphost"; the host program on a till).
+std::string executable_name();
+
 // Creates the folders of a resolved path that do not exist yet, with the spelling given.
 void create_folders(const std::filesystem::path& folder);
 

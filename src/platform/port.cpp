@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -66,8 +67,8 @@ class NoSigpipe {
   sigset_t old_;
 };
 
-int open_port(std::string_view port, const std::filesystem::path& device) {
-  const int flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+int open_port(std::string_view port, const std::filesystem::path& device, int access = O_WRONLY) {
+  const int flags = access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   struct stat st {};
   // Below the host folder nothing is reached through a link planted at a port's name: capture files, pipes
   // and devices there are opened where they are, folder by folder, never following the last component. A
@@ -295,6 +296,40 @@ void write(const PortMap& map, std::string_view port, std::string_view bytes) {
       [](int f, const char* data, std::size_t n) { return ::write(f, data, n); },
       [&](int f) {
         if (::isatty(f)) ::tcflush(f, TCOFLUSH);  // a stalled serial line must not hold close() for long
+        ::close(f);
+        const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
+        mark_failed(device, why);
+        fail(port, device, why, 0);
+      });
+  if (::close(fd) != 0 && errno != EINTR) fail(port, device, "erro ao fechar", errno);
+}
+
+void write_serial(const PortMap& map, std::string_view port, std::string_view bytes, int timeoutMs) {
+  auto device = device_of(map, port);
+  refuse_if_failed(port, device);
+  if (network_target(device)) fail(port, device, "não é uma linha serial"_cp, 0);
+  NoSigpipe guard;
+  int fd = open_port(port, device, O_RDWR);
+  auto give_up = [&](const std::string& what, int err) {
+    ::close(fd);
+    fail(port, device, what, err);
+  };
+  // Exclusive: another program (or another thread of ours) writing the same line would interleave tickets.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) give_up("porta em uso por outro programa", errno);
+  const bool terminal = ::isatty(fd) != 0;
+  if (terminal) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) give_up("não foi possível ler a configuração da porta"_cp, errno);
+    tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | CSTOPB)) | CS8 | CREAD | CLOCAL;
+    tio.c_oflag &= ~OPOST;  // the ticket's own CR LF, never a CR added before each LF
+    if (::cfsetispeed(&tio, B19200) != 0 || ::cfsetospeed(&tio, B19200) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0)
+      give_up("não foi possível configurar a porta (19200 8N1)"_cp, errno);
+  }
+  write_all(
+      fd, bytes, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs), port, device,
+      [](int f, const char* data, std::size_t n) { return ::write(f, data, n); },
+      [&](int f) {
+        if (terminal) ::tcflush(f, TCOFLUSH);  // what the printer did not take must not hold close() for long
         ::close(f);
         const std::string why = "tempo esgotado na escrita (impressora não responde)"_cp;
         mark_failed(device, why);

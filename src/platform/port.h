@@ -30,4 +30,10 @@ void touch(const PortMap& map, std::string_view port);
 // platform/job.h): its later writes there fail at once.
 void write(const PortMap& map, std::string_view port, std::string_view bytes);
 
+// A serial printer line (a receipt printer on a COM port): the port opened for reading and writing and held
+// exclusively while the bytes go out; a terminal is set to 19200 baud, 8 data bits, no parity, one stop bit
+// with raw output (no LF to CR LF), its other settings kept. Every byte must be taken within `timeoutMs`. A
+// regular file in the map is a capture file, written as any port. imp::Error with the reason on failure.
+void write_serial(const PortMap& map, std::string_view port, std::string_view bytes, int timeoutMs);
+
 }  // namespace imp::port

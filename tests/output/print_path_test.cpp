@@ -171,7 +171,9 @@ TEST_F(PrintPath, RoutesWithoutTheirPrinterAreFailedSends) {
   for (const char* port : {"USB", "127.0.0.10"}) {
     EXPECT_FALSE(Envia_Dados_Impressora("13", port, "x", "\n", "", "N", "")) << port;
   }
-  EXPECT_FALSE(Envia_Dados_Impressora("7", "COM1", "x", "\n", "", "N", ""));
+  EXPECT_FALSE(Envia_Dados_Impressora("7", "LPT6", "x", "\n", "", "N", "")) << "the MP-100's line is not there";
+  EXPECT_TRUE(Envia_Dados_Impressora("7", "COM1", "x", "\n", "", "N", ""));
+  EXPECT_EQ(printed("COM1"), "x\n") << "the MP-100 takes the text and one line feed on its line";
   EXPECT_FALSE(Envia_Dados_Impressora("13", "LPT1", "x", "\n", "", "N", "servidor\\caixa"));
   EXPECT_NE(log().find("Falha ao enviar impress"), std::string::npos);
   EXPECT_EQ(printed("LPT1"), "");

@@ -240,7 +240,8 @@ TEST_F(Jobs, DispatchByKindCountryAndMovementKind) {
       {"PEDIDO", "04", "", {}, {"ImpPedido_Americano"}},
       {"PEDIDO_PUXA", "01", card, {}, {}, true},
       {"PEDIDO_PUXA", "01", account, {}, {}},
-      {"PARCIALCONTA", "", card, {}, {"ImpParcialConta_Brasil"}},
+      // A printer that is not there: the routine logs the ticket it could not send.
+      {"PARCIALCONTA", "", card, {{"IDTIPOIMPNF1", "13"}, {"CDPORTIMPNF1", "XPT9"}}, {"ImpParcialConta_Brasil"}},
       {"CANCCUPOM", "", card, {}, {}},
   };
   for (const Case& c : cases) {
@@ -378,7 +379,7 @@ TEST_F(Jobs, ShortJobArraysAreRefused) {
       {"DisparaImpNaoFiscalDlv", {seven.begin(), seven.end() - 1}, "DisparaImpNaoFiscalDlv: lista de dados com 6"},
       {"DisparaImprimeCancProduto", {cancel.begin(), cancel.end() - 1}, "são necessários 18"},
       {"LogImpNFiscal", {}, "LogImpNFiscal: lista de dados com 0 elemento(s); são necessários 1"},
-      {"DisparaImprimeCancProduto", cancel, "ImpCancProduto: rotina não disponível"},
+      {"DisparaImprimeCancProduto", cancel, "Funcao:ImpCancProduto"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.entry) + " with " + std::to_string(c.items.size()));

@@ -149,6 +149,30 @@ std::vector<Signature> build_table() {
   add_job_array(t, "setNFCeCancelado", "Cli_imp00000_setNFCeCancelado");
   add_job_array(t, "Imp_Extrato_SAT_Canc", "Cli_imp00000_Imp_Extrato_SAT_Canc");
   add_job_array(t, "Imp_Extrato_SAT_Ger", "Cli_imp00000_Imp_Extrato_SAT_Ger");
+
+  // Cancellations, partial bill, delivery ticket and the MP-100 unit.
+  const std::vector<Param> thirteen(13, Text);
+  std::vector<Param> canc_produto = {Variant};
+  canc_produto.insert(canc_produto.end(), thirteen.begin(), thirteen.end());
+  t.push_back({"Cli_imp00000_ImpCancProduto", canc_produto, R::None});
+  t.push_back({"Cli_imp00000_ImpParcialConta_Brasil", {Text}, R::None});
+  t.push_back({"ImprimeEntrega", {Text, Text, Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_ImprimeEntrega", {Text, Text, Text, Text}, R::Int});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_FormataBematech_MP100", {Text, Text}, R::Text});
+  std::vector<Param> canc_mp100(14, WideText);
+  canc_mp100.push_back(Bool);
+  canc_mp100.insert(canc_mp100.end(), 8, WideText);
+  canc_mp100.insert(canc_mp100.end(), {Variant, VarInt});
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_setCupomCancelado_MP100", canc_mp100, R::None});
+  std::vector<Param> conta(5, Text);
+  conta.push_back(Variant);
+  conta.insert(conta.end(), 7, Double);
+  conta.insert(conta.end(), 17, Text);
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_ImpConta_Bematech_MP100", conta, R::None});
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_ImpCancelamento_Bematech_MP100", canc_produto, R::None});
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_Formata_Bematech_MP100", {Text}, R::Text});
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_adcBematechMP100BeforeConnect", {}, R::None});
+  t.push_back({"Cli_imp00400_TrdmBematechMP100_adcBematechMP100AfterConnect", {}, R::None});
   return t;
 }
 }  // namespace
