@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build=${1:?usage: fuzz/run.sh BUILD [SECONDS]}
 seconds=${2:-15}
 mkdir -p "$build/fuzz/artifacts"
-for target in packet_fuzz filter_fuzz jobfile_fuzz abi_variant_fuzz; do
+for target in packet_fuzz filter_fuzz jobfile_fuzz abi_variant_fuzz preview_fuzz; do
   scratch=$(mktemp -d)
   echo "== $target: ${seconds}s"
   status=0

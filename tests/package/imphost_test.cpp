@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -76,6 +77,40 @@ std::string job(const std::string& entry, const std::string& args) {
   return json{{"entry", entry}, {"args", json::parse(args)}}.dump();
 }
 
+// A run of rows of a receipt image that hold ink: a printed line, a code, a cut. [top, bottom) x [left, right).
+struct Band {
+  int top = 0, bottom = 0, left = 0, right = 0;
+  long ink = 0;
+  int height() const { return bottom - top; }
+};
+
+std::vector<Band> bands(const imp::raster::Image& img) {
+  std::vector<Band> found;
+  bool open = false;
+  for (int y = 0; y < img.height; ++y) {
+    Band row{y, y + 1, img.width, 0, 0};
+    for (int x = 0; x < img.width; ++x)
+      if (img.at(x, y) == imp::raster::kBlack) row.left = std::min(row.left, x), row.right = x + 1, ++row.ink;
+    if (row.ink == 0) {
+      open = false;
+      continue;
+    }
+    if (!open) found.push_back({y, y, row.left, row.right, 0});
+    Band& b = found.back();
+    b.bottom = y + 1, b.left = std::min(b.left, row.left), b.right = std::max(b.right, row.right), b.ink += row.ink;
+    open = true;
+  }
+  return found;
+}
+
+// Changes between ink and paper along row y.
+int transitions(const imp::raster::Image& img, int y) {
+  int n = 0;
+  for (int x = 1; x < img.width; ++x)
+    n += (img.at(x, y) == imp::raster::kBlack) != (img.at(x - 1, y) == imp::raster::kBlack);
+  return n;
+}
+
 TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
   TempDir dir;
   Outcome o = imphost(dir, "demo --host-dir demo");
@@ -130,6 +165,7 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
     const imp::raster::Image page = imp::raster::decode_png(read_file(network / "spooler" / "ZJIANG.png"));
     EXPECT_EQ(page.width, 575);
     EXPECT_GT(page.height, 8 * 14) << "eight lines, a QR code and a barcode";
+    EXPECT_FALSE(fs::exists(network / "spooler" / "ZJIANG.png.preview.png")) << "a bitmap page is only named";
   }
   // The station on the makers' libraries: the kitchen on an Epson on USB, the bar on a Bematech on the network.
   const fs::path devices = host / "dispositivos" / "printers";
@@ -138,6 +174,141 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
   for (const auto& e : fs::directory_iterator(devices / "rede"))
     if (e.path().extension() == ".prn") bar += read_file(e.path());
   EXPECT_NE(bar.find("Chope 300 ml"), std::string::npos) << o.out;
+
+  // Beside each printed file of every station, the receipt its new bytes print, named in the listing; the
+  // images are never listed as printed jobs themselves.
+  std::map<std::string, int> receipts;  // by station
+  for (const auto& e : fs::recursive_directory_iterator(host)) {
+    const std::string name = e.path().filename().string();
+    if (!e.is_regular_file() || name.size() < 12 || name.substr(name.size() - 12) != ".preview.png") continue;
+    const imp::raster::Image page = imp::raster::decode_png(read_file(e.path()));
+    EXPECT_EQ(page.width, 576) << e.path();
+    EXPECT_GT(page.height, 0) << e.path();
+    const fs::path at = fs::relative(e.path(), host);
+    const std::string first = at.begin()->string();
+    ++receipts[first == "printers" ? "demo" : first == "countries" ? std::next(at.begin())->string() : first];
+  }
+  for (const char* station :
+       {"demo", "01-colombia", "02-peru", "03-mexico", "04-estados-unidos", "rede", "dispositivos"})
+    EXPECT_GE(receipts[station], 1) << station;
+  EXPECT_NE(o.out.find("-- printers/LPT1.prn ("), std::string::npos);
+  EXPECT_NE(o.out.find(" bytes, image printers/LPT1.prn.preview.png 576x"), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find(".preview.png ("), std::string::npos) << o.out;
+}
+
+// `imphost preview`: what the printer would put on paper, checked on the image's ink.
+TEST(Imphost, PreviewDrawsTheReceiptAPrinterPrints) {
+  using imp::raster::Image;
+  auto b = [](std::initializer_list<int> v) {
+    std::string s;
+    for (int c : v) s.push_back(static_cast<char>(c));
+    return s;
+  };
+  const std::string url = "https://nfce.exemplo/consulta?p=35261212345678000195";
+  const std::string qr = b({0x1b, 'a', 1, 0x1d, '(', 'k', 3, 0, 49, 67, 4}) +
+                         b({0x1d, '(', 'k', static_cast<int>(url.size() + 3), 0, 49, 80, 48}) + url +
+                         b({0x1d, '(', 'k', 3, 0, 49, 81, 48});
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::function<void(const Image&, const std::vector<Band>&)> check;
+  };
+  const std::vector<Case> cases = {
+      {"centred", b({0x1b, 'a', 1}) + "MESA 12\n",
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 1u);
+         EXPECT_NEAR(ink[0].left, 576 - ink[0].right, 12);
+       }},
+      {"double-height", "TOTAL\n\x1b!\x10TOTAL\n",
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 2u);
+         EXPECT_GE(ink[1].height(), 2 * ink[0].height() - 2);
+         EXPECT_NEAR(ink[1].right - ink[1].left, ink[0].right - ink[0].left, 2) << "as wide as before";
+       }},
+      // A bare ESC E (bold until ESC F) takes no parameter: the line feed after it still ends a line.
+      {"bare-bold", "MESA 12\n" + b({0x1b, 'E'}) + "\nMESA 12\n" + b({0x1b, 'F'}) + "MESA 12\n",
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 3u);
+         EXPECT_GT(ink[1].ink, ink[0].ink * 23 / 20);
+         EXPECT_EQ(ink[2].ink, ink[0].ink);
+       }},
+      // 48 columns of font A fill the line; the 49th starts the next one.
+      {"columns", std::string(48, 'H') + "\n" + std::string(49, 'H') + "\n",
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 3u);
+         EXPECT_LT(ink[0].left, 12);
+         EXPECT_GT(ink[0].right, 576 - 12);
+         EXPECT_EQ(ink[1].right, ink[0].right);
+         EXPECT_LT(ink[2].right, 12);
+       }},
+      {"qr-code", qr,
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 1u);
+         const int w = ink[0].right - ink[0].left;
+         EXPECT_EQ(w, ink[0].height()) << "square";
+         EXPECT_EQ(w % 4, 0) << "modules of 4 dots";
+         EXPECT_GE(w, 21 * 4);
+         EXPECT_NEAR(ink[0].left, 576 - ink[0].right, 1) << "centred";
+       }},
+      {"code128", b({0x1d, 'h', 60, 0x1d, 'w', 2, 0x1d, 'H', 2, 0x1d, 'k', 73, 10}) + "{B12345678",
+       [](const Image& img, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 2u) << "the bars and their digits";
+         EXPECT_EQ(ink[0].height(), 60);
+         EXPECT_GE(transitions(img, ink[0].top + 30), 30);
+         EXPECT_LT(ink[1].right - ink[1].left, ink[0].right - ink[0].left);
+       }},
+      {"raster-image", b({0x1d, 'v', '0', 0, 2, 0, 8, 0}) + std::string(16, '\xff'),
+       [](const Image&, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 1u);
+         EXPECT_EQ(ink[0].right - ink[0].left, 16);
+         EXPECT_EQ(ink[0].height(), 8);
+       }},
+      {"cut", "Mesa\n\x1bm",
+       [](const Image& img, const std::vector<Band>& ink) {
+         ASSERT_EQ(ink.size(), 2u);
+         const Band& cut = ink[1];
+         EXPECT_GT(cut.right - cut.left, 576 * 9 / 10);
+         EXPECT_GE(transitions(img, cut.top), 40) << "dashed";
+         EXPECT_LE(img.height - cut.bottom, 16) << "the page ends there";
+       }},
+      // Commands that print nothing, and commands cut short by the end of the bytes.
+      {"controls-only",
+       b({0x1b, '@', 0x1b, '!', 0x10, 0x1d, '!', 0x11, 0x1b, 'E', 0x10, 4, 1, 0x1d, 0xf9, '5', '0', 0x1d, '(', 'k', 5}),
+       [](const Image& img, const std::vector<Band>& ink) {
+         EXPECT_TRUE(ink.empty());
+         EXPECT_GT(img.height, 0);
+         EXPECT_LE(img.height, 64);
+       }},
+      {"truncated-raster", b({0x1d, 'v', '0', 0, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}),
+       [](const Image& img, const std::vector<Band>& ink) {
+         EXPECT_TRUE(ink.empty());
+         EXPECT_GT(img.height, 0);
+         EXPECT_LE(img.height, 64);
+       }},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_file(dir.path() / (c.name + ".prn"), c.bytes);
+    Outcome o = imphost(dir, "preview " + c.name + ".prn --png " + c.name + ".png");
+    ASSERT_EQ(o.exit_code, 0) << o.err;
+    const Image page = imp::raster::decode_png(read_file(dir.path() / (c.name + ".png")));
+    EXPECT_EQ(page.width, 576);
+    c.check(page, bands(page));
+  }
+}
+
+TEST(Imphost, PreviewWritesBesideTheFileAndRefusesAnUnreadableOne) {
+  TempDir dir;
+  write_file(dir.path() / "printers" / "LPT1.prn", "\x1b@Mesa 12\n");
+  Outcome o = imphost(dir, "preview printers/LPT1.prn --width 384");
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_NE(o.out.find("printers/LPT1.prn.preview.png (384x"), std::string::npos) << o.out;
+  EXPECT_EQ(imp::raster::decode_png(read_file(dir.path() / "printers" / "LPT1.prn.preview.png")).width, 384);
+
+  o = imphost(dir, "preview printers/LPT9.prn");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("cannot read printers/LPT9.prn"), std::string::npos) << o.err;
 }
 
 // `imphost printer serve`: each connection is one job file with its preview; SIGTERM ends it cleanly.

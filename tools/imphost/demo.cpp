@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "network.h"
+#include "platform/error.h"
+#include "preview.h"
 #include "runner.h"
 #include "values.h"
 
@@ -85,6 +87,20 @@ void remove_database_files(const fs::path& db) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(fs::path(db.string() + suffix));
 }
 
+// The receipt of a printed file's new bytes drawn beside it, as the listing names it.
+std::string receipt_image(const fs::path& host_dir, const fs::path& file, std::string_view bytes) {
+  const fs::path png = preview_path(file);
+  try {
+    const imp::raster::Image page = write_preview(bytes, png);
+    return ", image " + fs::relative(png, host_dir).string() + " " + std::to_string(page.width) + "x" +
+           std::to_string(page.height);
+  } catch (const imp::Error& e) {
+    return std::string(", no image: ") + cp1252_to_utf8(e.what());
+  } catch (const std::exception& e) {
+    return std::string(", no image: ") + e.what();
+  }
+}
+
 void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>& before, std::ostream& out) {
   out << "\n== preview\n";
   bool printed = false;
@@ -93,15 +109,18 @@ void preview(const fs::path& host_dir, const std::map<fs::path, std::uintmax_t>&
     const std::uintmax_t from = it == before.end() || it->second > size ? 0 : it->second;
     if (size == from) continue;
     std::error_code ec;
-    if (file.extension() == ".txt" && fs::exists(fs::path(file).replace_extension(".prn"), ec))
-      continue;  // its preview
+    // Not printed: the text preview beside a network printer's job, and the receipt images written below.
+    if (file.extension() == ".txt" && fs::exists(fs::path(file).replace_extension(".prn"), ec)) continue;
+    if (is_preview_file(file)) continue;
     printed = true;
     if (file.extension() == ".png") {  // a bitmap page: an image, not text
       out << "-- " << fs::relative(file, host_dir).string() << " (PNG image, " << size - from << " bytes)\n";
       continue;
     }
-    out << "-- " << fs::relative(file, host_dir).string() << " (" << size - from << " bytes)\n";
-    std::string text = printable(read_from(file, from));
+    const std::string bytes = read_from(file, from);
+    out << "-- " << fs::relative(file, host_dir).string() << " (" << size - from << " bytes"
+        << receipt_image(host_dir, file, bytes) << ")\n";
+    std::string text = printable(bytes);
     out << text << (text.empty() || text.back() != '\n' ? "\n" : "");
   }
   if (!printed) out << "-- printers: nothing printed\n";

@@ -1,5 +1,6 @@
 // `imphost demo`: sets up a demo host folder (configuration and the demo restaurant's database Dados/imp.db),
-// runs the example jobs and previews what they printed; then the same for the station of each other country.
+// runs the example jobs and previews what they printed (its text, and the receipt drawn as FILE.preview.png
+// beside each printed file); then the same for the station of each other country.
 #pragma once
 
 #include <filesystem>

@@ -7,6 +7,7 @@
 #include "demo.h"
 #include "network.h"
 #include "pending.h"
+#include "preview.h"
 #include "runner.h"
 
 #ifndef IMP_EXAMPLES_DIR
@@ -31,7 +32,10 @@ int main(int argc, char** argv) {
   run->add_option("JOB", job_files, "job files ({\"entry\": ..., \"args\": [...]})")->required();
   run->add_option("--host-dir", run_host_dir, "host folder (default: $IMP_HOST_DIR, else the current folder)");
 
-  CLI::App* demo = app.add_subcommand("demo", "set up a demo host folder, run the example jobs, preview the output");
+  CLI::App* demo =
+      app.add_subcommand("demo",
+                         "set up a demo host folder, run the example jobs, preview the output (as text, and a "
+                         "FILE.preview.png image beside each printed file)");
   std::string demo_host_dir = "demo-host";
   std::string examples_dir = IMP_EXAMPLES_DIR;
   std::string db_dir = IMP_DB_DIR;
@@ -65,6 +69,17 @@ int main(int argc, char** argv) {
   serve->add_option("--port", serve_port, "TCP port on 127.0.0.1 (0: any free one)")->capture_default_str();
   serve->add_option("--out", serve_out, "folder for the jobs")->capture_default_str();
 
+  CLI::App* preview = app.add_subcommand(
+      "preview", "draw the receipt a printer prints from the raw bytes a port or a spooler queue received, as a PNG");
+  std::string preview_file, preview_png;
+  int preview_width = imphost::kReceiptWidth;
+  preview->add_option("FILE", preview_file, "the printed bytes (printers/LPT1.prn, a queue's capture file, ...)")
+      ->required();
+  preview->add_option("--png", preview_png, "the image to write (default: FILE.preview.png beside FILE)");
+  preview->add_option("--width", preview_width, "page width in dots (576: 80 mm paper; 384: 58 mm)")
+      ->capture_default_str()
+      ->check(CLI::Range(imphost::kMinReceiptWidth, imphost::kMaxReceiptWidth));
+
   CLI::App* spooler = app.add_subcommand("spooler", "a private CUPS spooler below a host folder");
   spooler->require_subcommand(1);
   spooler->fallthrough();
@@ -84,6 +99,7 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
 
+  if (*preview) return imphost::run_preview(preview_file, preview_png, preview_width, std::cout, std::cerr);
   if (*printer) return imphost::run_printer_serve(serve_port, serve_out, std::cout);
   if (*spooler)
     return imphost::run_spooler(spooler_action, imphost::choose_host_dir(spooler_host_dir), queue_name, queue_uri,
