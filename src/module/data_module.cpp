@@ -47,7 +47,7 @@ const std::vector<std::string> kOthers = {
     "cdsValoresNFCeSAT", "cdsItensNFCeSAT",      "cdsSaldoConsFamilia", "cdsSaldoConsCred",
     "cdsSaldoConsDeb",   "cdsObsCanc",           "cdsAmbiente",         "cdsPuxa",
     "cdsAgrupaProd",     "cdsMovCaixaCred",      "cdsSangria",          "cdsParaVend",
-    "cdsVazio"};
+    "cdsVazio",          "cdsVrSaldConsumi"};
 
 struct StoredField {
   const char* name;

@@ -1,0 +1,21 @@
+// Loyalty services of the print data module: the e-mailed coupon, the active points campaign, a consumer's
+// points, the CRM-bonus order and the AME payment QR code.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/variant.h"
+
+namespace imp::consumer {
+
+// True when the sale's coupon was already sent by e-mail (IDSITENVCUPOM "A"); logs "Open adqEnviaEmailCupom".
+bool cupomEnviadoEmail(std::string_view branch, std::string_view till, std::string_view sale);
+// [0] the campaign active today for the branch ("" when none), [1] the loyalty service's address.
+VariantArray getCampanha(std::string_view branch);
+// [0] the points balance (credited minus redeemed and not yet printed), [1] the points redeemed in the sale,
+// [2] whether the consumer has a campaign.
+VariantArray getDescSaldoFid(std::string_view client, std::string_view consumer, std::string_view branch,
+                             std::string_view till, std::string_view sale);
+
+}  // namespace imp::consumer
