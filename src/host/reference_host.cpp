@@ -257,6 +257,20 @@ std::vector<std::string> Connection212Executables() {
   return names;
 }
 
+int HttpTimeoutSeconds() {
+  Json cfg = config();
+  if (!cfg.contains("httpTimeoutSeconds")) return 0;
+  const auto& t = cfg["httpTimeoutSeconds"];
+  if (!t.is_number() || t.get<double>() < 1 || t.get<double>() > 3600)
+    throw Error("imphost.json: httpTimeoutSeconds deve ser um número de 1 a 3600"_cp);
+  return static_cast<int>(t.get<double>());
+}
+
+std::string ConsumerCentralUrl() {
+  Json cfg = config();
+  return cfg.contains("consumerCentralUrl") ? text_of(cfg["consumerCentralUrl"], "consumerCentralUrl") : std::string();
+}
+
 port::PortMap PortConfig() {
   port::PortMap map;
   Json cfg = config();

@@ -28,6 +28,10 @@ port::PortMap PortConfig();
 // The host programs, by upper-cased file name, whose MP-100 connection string is asked for with "212"
 // ("connection212Executables"; none by default).
 std::vector<std::string> Connection212Executables();
+// How long an HTTP request may take, overriding the caller's figure ("httpTimeoutSeconds"; 0 when absent).
+int HttpTimeoutSeconds();
+// The address of the consumers' central service ("consumerCentralUrl"; "" when absent).
+std::string ConsumerCentralUrl();
 bool Mensagem(std::string_view text, std::string_view defaultButton);
 // BuscaVenda from the host database: args (outlet, bill number, sale number); element 0 of the 10-element
 // result is the packet of the bill's items (no rows when there is no such bill).

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "host/https.h"
 #include "host/reference_host.h"
 #include "platform/abi_variant.h"
 #include "platform/cp1252.h"
@@ -253,7 +254,7 @@ std::string RequisicaoHTTPS(std::string_view url, std::string_view body, std::st
     if (!ok) failed("https_request");
     return out.value().to_text();
   }
-  unavailable("RequisicaoHTTPS");
+  return reference::RequisicaoHTTPS(url, body, method, headers, timeout, logFile);
 }
 
 VariantArray BuscaVenda(const VariantArray& args) {
@@ -292,11 +293,21 @@ int32_t FechaPorta_IT433TD(std::string_view port) {
   IMP_IT433TD("FechaPorta_IT433TD", it433td_fecha_porta, z(port).c_str());
 }
 
+namespace {
+// Where the reference host reaches a consumer service: the online ones at an address among their arguments,
+// the central ones at imphost.json's consumerCentralUrl.
+std::string service_url(std::string_view name, const VariantArray& args) {
+  const std::size_t at = name == "ExtratoConsOnline" ? 6 : name == "FidelidadeOnline" ? 1 : args.size();
+  if (at < args.size()) return args[at].is_unassigned() ? std::string() : args[at].to_text();
+  return reference::ConsumerCentralUrl();
+}
+}  // namespace
+
 #define IMP_CONSUMER(Name, member_name)                                                  \
   bool Name(const VariantArray& args, VariantArray& result) {                            \
     auto t = table();                                                                    \
     if (auto fn = IMP_MEMBER(t, member_name)) return array_service(t, fn, args, result); \
-    unavailable(#Name);                                                                  \
+    return reference::ConsumerService(#Name, service_url(#Name, args), args, result);    \
   }
 IMP_CONSUMER(ExtratoConsOnline, extrato_cons_online)
 IMP_CONSUMER(ExtratoConsCentral, extrato_cons_central)
