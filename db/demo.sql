@@ -1,8 +1,9 @@
 -- Demo data: one restaurant, "Restaurante Sabor da Praça" in São Paulo, on the day 2026-12-09.
 -- Company 0001, outlet 0001, shop 01 (salão, varanda and lounge), tills 001 and 002, three printers
--- (kitchen 1, bar 2, cashier 3), thirty-one products (one sold by weight), five payment kinds, an open table
--- (mesa 12, comanda 0012), a delivery order (comanda 0031 from iFood) and a closed sale (0000001042 on till 001,
--- paid with credit card and pix). At the end, a Colombian outlet (0002, Bogotá) with its taxes, two payment kinds
+-- (kitchen 1, bar 2, cashier 3) and two label printers, thirty-three products (one sold by weight), five payment
+-- kinds, an open table (mesa 12, comanda 0012), a delivery order (comanda 0031 from iFood), a closed sale
+-- (0000001042 on till 001, paid with credit card and pix) and a counter sale whose açaí has controlled remarks
+-- (0000001043). At the end, a Colombian outlet (0002, Bogotá) with its taxes, two payment kinds
 -- of its own and a closed sale with taxes, payments and change.
 -- Every INSERT names its columns, so that columns added to schema.sql later leave these rows valid.
 
@@ -75,15 +76,27 @@ VALUES
   ('002', '0001', '01', 'COM1', NULL, 'Obrigado pela preferência!', 'S', 'S', 'N', 'S', '', '14', NULL, '1', 'T',
    NULL, 'N', 'Caixa 2 - Varanda', 3);
 
+-- The label printers: small labels (model 12) on LPT3 and large labels (model 15) on LPT4.
 INSERT INTO IMPRESSORA (CDIMPRESSORA, IDMODEIMPRES) VALUES
   ('0001', '13'),
   ('0002', '4'),
-  ('0003', '14');
+  ('0003', '14'),
+  ('0004', '12'),
+  ('0005', '15');
 
 INSERT INTO IMPRLOJA (CDFILIAL, CDIMPRESSORA, CDLOJA, CDPORTAIMPR, NRSEQIMPRLOJA) VALUES
   ('0001', '0001', '01', 'LPT1', 1),
   ('0001', '0002', '01', 'LPT2', 2),
-  ('0001', '0003', '01', 'COM1', 3);
+  ('0001', '0003', '01', 'COM1', 3),
+  ('0001', '0004', '01', 'LPT3', 5),
+  ('0001', '0005', '01', 'LPT4', 6);
+
+-- The tills' sales screen (01) and the short captions of its buttons, printed on the sale labels.
+UPDATE CAIXA SET NRCONFTELA = '01' WHERE CDFILIAL = '0001';
+
+INSERT INTO ITMENUCONFTE (CDIDENTBUTON, DSBUTTON, NRCONFTELA) VALUES
+  ('3003', 'Açaí 500 ml', '01'),
+  ('2007', 'X-Casa', '01');
 
 -- People
 
@@ -136,6 +149,8 @@ INSERT INTO PRODUTO (CDARVPROD, CDBARPRODUTO, CDPRODUTO, IDCOBTXSERV, IDPESAPROD
   ('04.02.003', '7891149103102', '4103', 'S', 'N', 'Cerveja long neck', 'UN'),
   ('04.02.004', NULL, '4104', 'S', 'N', 'Taça de vinho tinto', 'UN'),
   ('04.03.001', NULL, '4201', 'S', 'N', 'Café espresso', 'UN'),
+  ('05.01.001', NULL, '5001', 'N', 'N', 'Granola', 'POR'),
+  ('05.01.002', NULL, '5002', 'N', 'N', 'Banana', 'POR'),
   ('09.01.001', NULL, '9001', 'N', 'N', 'Taxa de serviço', 'UN');
 
 -- Observations: group 01 preparation notes, group 02 extras that are products themselves.
@@ -147,6 +162,11 @@ INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDPRODUTO, DSOCORR) VALUES
   ('01', '005', NULL, 'CLIENTE COM PRESSA'),
   ('02', '001', '2103', 'ACOMPANHA BATATA FRITA'),
   ('02', '002', '2101', 'ACOMPANHA ARROZ');
+
+-- Group 03: remarks that add (A) or remove (R) an ingredient, printed as "+" and "-" on the sale labels.
+INSERT INTO OCORRENCIA (CDGRPOCOR, CDOCORR, CDPRODUTO, DSOCORR, IDCONTROLAOBS) VALUES
+  ('03', '001', '5001', 'COM GRANOLA', 'A'),
+  ('03', '002', '5002', 'SEM BANANA', 'R');
 
 -- Payment kinds (IDTIPORECE: 1 credit card, 2 debit card, 4 cash, 5 meal voucher, 6 pix)
 
@@ -210,6 +230,11 @@ VALUES
   ('001', '0001', NULL, '2001', NULL, NULL, '0002', '0000001042', 1, 0, 0, 8.99, 89.90, 0),
   ('001', '0001', NULL, '2102', NULL, NULL, '0003', '0000001042', 1, 0, 0, 1.40, 14.00, 0),
   ('001', '0001', NULL, '4001', NULL, NULL, '0004', '0000001042', 2, 0, 0, 1.50, 7.50, 0);
+
+-- The counter sale 0000001043 on till 001: its açaí came with granola added and banana removed.
+INSERT INTO OBSITEMVENDA (CDCAIXA, CDFILIAL, CDGRPOCOR, CDOCORR, NRSEQVENDA) VALUES
+  ('001', '0001', '03', '001', '0000001043'),
+  ('001', '0001', '03', '002', '0000001043');
 
 -- Till 001: opening float (A) and the two payments of the sale (E)
 INSERT INTO MOVCAIXA (CDCAIXA, CDFILIAL, CDNSUHOSTTEF, CDTIPORECE, DSMOVIVEND, DTABERCAIX, DTMOVIMCAIXA, IDTIPOMOVIVE,

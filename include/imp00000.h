@@ -537,6 +537,31 @@ IMP_API void Cli_imp00400_TrdmBematechMP100_adcBematechMP100BeforeConnect(void);
 IMP_API void Cli_imp00400_TrdmBematechMP100_adcBematechMP100AfterConnect(void);
 
 /* ---------------------------------------------------------------------------------------------------- */
+/* Zebra labels                                                                                         */
+/*                                                                                                      */
+/* Run on the caller's thread under the job lock cs. The labels are read from the data module's         */
+/* cdsPedido (imp_dataset_set); each is sent as it stands to its port or printer share, the last EPL2   */
+/* label kept in dados\ImpNaoFiscal\ImpZebra\ZebraTLP2844.txt. Failures are logged in the module log.   */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* 45 x 25 labels (EPL2): one per unit of each combo or promotion row printing on `port`; those rows leave
+ * cdsPedido. `dataset` (a data packet) and `text` are not read. */
+IMP_API void Cli_imp00000_TrdmImpressoras_ImpEtiqZebra45x25(const imp_variant* dataset, const char* text,
+                                                            const char* port);
+/* 95 x 70 labels (EPL2) of the rows of model 15 with a group number, in one document to `port`; nothing
+ * when boFimPedidoZebra is set, which it sets. `dataset` and `text` are not read. */
+IMP_API void Cli_imp00000_TrdmImpressoras_ImpEtiqZebra95x70(const imp_variant* dataset, const char* text,
+                                                            const char* port);
+/* ZD220 sale labels (ZPL II), one per unit of every row that `filter` (a filter expression, "" for all)
+ * keeps, each sent to `destination`, a port or a printer share. */
+IMP_API void Cli_imp00000_TrdmImpressoras_ImpZebraZd220(const char* cdfilial, const char* cdcaixa,
+                                                        const char* nrseqvenda, const char* filter,
+                                                        const char* destination);
+/* Appends a line to the label log dados\ImpNaoFiscal\ImpZebra\Log<mmyy>.txt, whose folder is not
+ * created. */
+IMP_API void Cli_imp00000_LogZebra(const char* message);
+
+/* ---------------------------------------------------------------------------------------------------- */
 /* Print jobs                                                                                           */
 /*                                                                                                      */
 /* The dispatchers return once the job's thread is started; the job prints on that thread. Job threads  */

@@ -47,7 +47,7 @@ const std::vector<std::string> kOthers = {
     "cdsValoresNFCeSAT", "cdsItensNFCeSAT",      "cdsSaldoConsFamilia", "cdsSaldoConsCred",
     "cdsSaldoConsDeb",   "cdsObsCanc",           "cdsAmbiente",         "cdsPuxa",
     "cdsAgrupaProd",     "cdsMovCaixaCred",      "cdsSangria",          "cdsParaVend",
-    "cdsVazio",          "cdsVrSaldConsumi"};
+    "cdsVazio",          "cdsVrSaldConsumi",     "cdsPedZebra"};
 
 struct StoredField {
   const char* name;

@@ -14,6 +14,7 @@
 #include "host/numbers.h"
 #include "host/parameters.h"
 #include "host/services.h"
+#include "labels/zebra_labels.h"
 #include "module/data_module.h"
 #include "module/globals.h"
 #include "output/print_path.h"
@@ -27,7 +28,6 @@
 #include "platform/log.h"
 #include "platform/packet.h"
 #include "platform/rtl.h"
-#include "tickets/order_labels.h"
 
 namespace imp {
 namespace {

@@ -4,12 +4,12 @@
 #include <exception>
 
 #include "host/consiste.h"
+#include "labels/zebra_labels.h"
 #include "module/data_module.h"
 #include "module/globals.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/rtl.h"
-#include "tickets/order_labels.h"
 #include "tickets/sale_ticket.h"
 #include "tickets/ticket_parts.h"
 

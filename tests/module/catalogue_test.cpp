@@ -40,6 +40,7 @@ const std::map<std::string, Variant>& samples() {
       {"P_CDCLIENTE", "0000001"},
       {"P_CDCONSUMIDOR", "00458"},
       {"P_CDEMPRESA", "0001"},
+      {"P_CDIDENTBUTON", "3003"},
       {"P_CDFILIAL", "0001"},
       {"P_CDLOJA", "01"},
       {"P_CDOPERADOR", "0007"},
@@ -48,6 +49,7 @@ const std::map<std::string, Variant>& samples() {
       {"P_CDVENDEDOR", "0003"},
       {"P_DTABERCAIX", at("2026-12-09T08:00:00")},
       {"P_DTABERTUR", at("2026-12-09T08:00:00")},
+      {"P_DSOCORR", "COM GRANOLA"},
       {"P_DATAHOJE", at("2026-12-09T00:00:00")},
       {"P_DTENTRVENDA", at("2026-11-25T23:59:59")},
       {"P_DTFIN", at("2026-12-09T23:59:59")},
@@ -66,6 +68,13 @@ const std::map<std::string, Variant>& samples() {
 const std::map<std::string, std::string>& reference_texts() {
   static const std::map<std::string, std::string> texts = {
       {"adqImpZebra", "select IDETIQZEBRA from PARAVEND where CDFILIAL = :CDFILIAL"},
+      {"adqBuscaDescProd",
+       "SELECT DSBUTTON FROM ITMENUCONFTE IT, CAIXA CX WHERE CX.NRCONFTELA = IT.NRCONFTELA AND CX.CDFILIAL = "
+       ":P_CDFILIAL AND CX.CDCAIXA = :P_CDCAIXA AND IT.CDIDENTBUTON = :P_CDIDENTBUTON"},
+      {"adqControleObs",
+       "SELECT CDPRODUTO, DSOCORR, IDCONTROLAOBS FROM OBSITEMVENDA OB, OCORRENCIA OC WHERE OC.CDPRODUTO IS NOT NULL "
+       "AND OB.NRSEQVENDA = :P_NRSEQVENDA AND OB.CDCAIXA    = :P_CDCAIXA AND OB.CDFILIAL   = :P_CDFILIAL AND "
+       "OC.DSOCORR    = :P_DSOCORR AND OB.CDOCORR    = OC.CDOCORR AND OB.CDGRPOCOR  = OC.CDGRPOCOR"},
       {"adqImpQtCombo", "SELECT IDIMPQTCOMBO FROM PARAVEND WHERE CDFILIAL = :P_CDFILIAL"},
       {"adqControlaPos",
        "SELECT IDLUGARMESA,IDUTLCORTEPED, DSENDEZEBRA FROM LOJA WHERE CDFILIAL = :P_CDFILIAL AND CDLOJA = :P_CDLOJA"},
@@ -426,6 +435,27 @@ TEST_F(CatalogueTest, BadDatabaseFailsToConnectUntilFixed) {
     auto c = db::connect(cs);
     EXPECT_EQ(text(run(*c, "adqUtilFontExp"), 0, "IDUTILFONTEXP"), "S");
   }
+}
+
+// The labels' queries: the button caption of a product on the till's sales screen, and whether a remark of the
+// sale adds or removes an ingredient (remarks that are not products have no answer).
+TEST_F(CatalogueTest, LabelCaptionsAndControlledRemarks) {
+  auto c = open_demo();
+  EXPECT_EQ(utf8(text(run(*c, "adqBuscaDescProd"), 0, "DSBUTTON")), "Açaí 500 ml");
+  EXPECT_TRUE(run(*c, "adqBuscaDescProd", {{"P_CDIDENTBUTON", "4004"}}).rows.empty());
+  EXPECT_TRUE(run(*c, "adqBuscaDescProd", {{"P_CDCAIXA", "009"}}).rows.empty());
+
+  const db::Params sale = {{"P_NRSEQVENDA", "0000001043"}};
+  auto control = [&](const char* remark) {
+    db::Params p = sale;
+    p.push_back({"P_DSOCORR", remark});
+    auto rs = run(*c, "adqControleObs", p);
+    return rs.rows.empty() ? std::string("none") : text(rs, 0, "IDCONTROLAOBS");
+  };
+  EXPECT_EQ(control("COM GRANOLA"), "A");
+  EXPECT_EQ(control("SEM BANANA"), "R");
+  EXPECT_EQ(control("SEM CEBOLA"), "none");
+  EXPECT_TRUE(run(*c, "adqControleObs").rows.empty()) << "another sale";
 }
 
 }  // namespace

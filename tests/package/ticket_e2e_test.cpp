@@ -103,9 +103,9 @@ const std::vector<Case>& cases() {
       {"brasil_cash", "CUPOM", merged(brasil(), {{"IDIMPCOMPCUPVEN", "2"}}), brazilian_format()},
       // Cover charge and minimum consumption among the totals only; the comanda hides the call number.
       {"brasil_comanda", "CUPOM", brasil(), brazilian_format()},
-      // A credit sale: consumer block and number; the call number of the order; the order's labels.
-      {"brasil_credit", "CUPOM_PEDIDO", brasil(), brazilian_format(), "UPDATE PARAVEND SET IDETIQZEBRA = 'P';",
-       "ImpEtiqZebra45x25: etiquetas não disponíveis - LPT4"},
+      // A credit sale: consumer block and number; the call number of the order; the small label of the order's
+      // promotion item on its label printer (LPT4).
+      {"brasil_credit", "CUPOM_PEDIDO", brasil(), brazilian_format(), "UPDATE PARAVEND SET IDETIQZEBRA = 'P';"},
       {"peru_credit", "CUPOM", peru(), dot_format()},
       {"mexico_cupom_pedido", "CUPOM_PEDIDO", mexico(), dot_format()},
       {"colombia", "CUPOM", colombia(), merged(brazilian_format(), {{"currencyString", "$"}})},

@@ -132,7 +132,11 @@ class OrderBrasil : public ::testing::Test {
     for (auto it = more.begin(); it != more.end(); ++it) params[it.key()] = it.value();
     Json cfg = {{"parameters", params},
                 {"connection", "sqlite:Dados/imp.db"},
-                {"ports", {{"COM1", "printers/COM1.prn"}, {"COM2", "printers/COM2.prn"}}},
+                {"ports",
+                 {{"COM1", "printers/COM1.prn"},
+                  {"COM2", "printers/COM2.prn"},
+                  {"LPT3", "printers/LPT3.prn"},
+                  {"ZEBRA01", "printers/ZEBRA01.prn"}}},
                 {"printerProperties",
                  {{"4", {{"columns", 32}, {"lineFeed", "\n"}, {"closing", "<cut>"}}},
                   {"16", {{"columns", 32}, {"lineFeed", "\n"}, {"closing", ""}}},
@@ -652,29 +656,33 @@ TEST_F(OrderBrasil, GroupsWithQuotesAndWithoutOptionalColumns) {
 // none, and label rows never print as text tickets.
 TEST_F(OrderBrasil, LabelsOncePerOrder) {
   database("UPDATE PARAVEND SET IDETIQZEBRA = 'P'; UPDATE LOJA SET DSENDEZEBRA = 'ZEBRA01';");
+  std::filesystem::create_directories(dir.path() / "printers");
   const auto order = packet({item({{"CDPORIMPPROD", "LPT3"},
                                    {"IDMODEIMPRES", "12"},
+                                   {"IDPROMOCAO", "S"},
                                    {"NMPRODUTO", "Açaí"},
                                    {"PORTAPUXA", "LPT9"},
                                    {"MODELOPUXA", "12"}}),
                              item({})});
-  auto count = [this](const std::string& what) {
-    const std::string text = log();
+  auto labels = [this](const char* port, const char* start) {
+    const std::filesystem::path file = dir.path() / "printers" / port;
     int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    if (!std::filesystem::exists(file)) return n;
+    const std::string text = test::read_file(file);
+    for (std::size_t at = text.find(start); at != std::string::npos; at = text.find(start, at + 1)) ++n;
     return n;
   };
   globals::boFimPedidoZebra = true;  // left by the previous order's puxa run
   auto sent = print(order, parameters("M"));
   EXPECT_EQ(ports(sent), (std::vector<std::string>{"LPT1"}));
-  EXPECT_EQ(count("ImpEtiqZebra45x25: etiquetas não disponíveis - LPT3"), 1);
-  EXPECT_EQ(count("ImpZebraZd220: etiquetas não disponíveis - ZEBRA01"), 1);
+  EXPECT_EQ(labels("LPT3.prn", "Q180,001"), 1) << log();
+  EXPECT_EQ(labels("ZEBRA01.prn", "^XA"), 2) << "a sale label for each item";
 
   globals::stIdImpPuxAntPed.set("S");
   EXPECT_TRUE(print(order, parameters("M"), true).empty());
   print(order, parameters("M"), false, OrderRun::SecondPrinter);
-  EXPECT_EQ(count("ImpEtiqZebra45x25"), 2) << "the second printer's label rows";
-  EXPECT_EQ(count("ImpZebraZd220"), 1) << "sale labels once per order";
+  EXPECT_EQ(labels("LPT3.prn", "Q180,001"), 2) << "the second printer's label rows";
+  EXPECT_EQ(labels("ZEBRA01.prn", "^XA"), 2) << "sale labels once per order";
 }
 
 // A failure is logged and the order goes on as far as it can: what was composed still prints, and so does

@@ -173,6 +173,12 @@ std::vector<Signature> build_table() {
   t.push_back({"Cli_imp00400_TrdmBematechMP100_Formata_Bematech_MP100", {Text}, R::Text});
   t.push_back({"Cli_imp00400_TrdmBematechMP100_adcBematechMP100BeforeConnect", {}, R::None});
   t.push_back({"Cli_imp00400_TrdmBematechMP100_adcBematechMP100AfterConnect", {}, R::None});
+
+  // Zebra labels.
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImpEtiqZebra45x25", {Variant, Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImpEtiqZebra95x70", {Variant, Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImpZebraZd220", {Text, Text, Text, Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_LogZebra", {Text}, R::None});
   return t;
 }
 }  // namespace
