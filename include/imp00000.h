@@ -131,7 +131,13 @@ typedef struct imp_host {
   int32_t (*question)(void* context, const char* text, const char* default_button);
   /* Trad: translation of a form's captions (the module passes the form name). */
   void (*translate)(void* context, const char* form_name);
-  /* RequisicaoHTTPS: one request; headers is a variant array of "name=value" texts; out receives the body. */
+  /* RequisicaoHTTPS: one request; headers is a variant array of "name=value" texts; out receives the body;
+   * timeout is in seconds (text). The module's requests: the CRM-bonus order POSTs {"amount": 9999999,
+   * "phone": "<NRTELCRM>"} with Content-Type=application/json, Authorization=<CDAUTHCRMBONUS> and
+   * ec=<CDCODECRMBONUS>, timeout "50". Without this member the reference host sends the request itself
+   * (libcurl, certificates checked) and serves the consumer services below as JSON POSTs:
+   * {"servico": name, "argumentos": [...]} answered by {"ok": bool, "resultado": [...]} (texts as strings,
+   * packets as {"packet": {...}}, date-times as {"date": ISO}). */
   int32_t (*https_request)(void* context, const char* url, const char* body, const char* method,
                            const imp_variant* headers, const char* timeout, const char* log_file, imp_variant* out);
   /* BuscaVenda: the data packet of one sale; args = (outlet, bill number, sale number); result is a
@@ -560,6 +566,53 @@ IMP_API void Cli_imp00000_TrdmImpressoras_ImpZebraZd220(const char* cdfilial, co
 /* Appends a line to the label log dados\ImpNaoFiscal\ImpZebra\Log<mmyy>.txt, whose folder is not
  * created. */
 IMP_API void Cli_imp00000_LogZebra(const char* message);
+
+/* ---------------------------------------------------------------------------------------------------- */
+/* Consumer accounts, receipts, loyalty and the payment QR code                                         */
+/*                                                                                                      */
+/* Run on the caller's thread under the job lock cs. Failures are logged in the module log.             */
+/* ---------------------------------------------------------------------------------------------------- */
+
+/* Fills cdsSaldoConsFamilia, cdsSaldoConsCred or cdsSaldoConsDeb (read them with imp_dataset_get) as
+ * boVendaCredCons, boVendaDebCons and stImpSaldoCupom ask; the three are emptied first. */
+IMP_API void Cli_imp00000_TrdmImpressoras_RetornaSaldoConsumidor(const char* branch, const char* client,
+                                                                 const char* consumer, const char* online_flag,
+                                                                 const char* online_address, const char* central_flag);
+/* Consumption of today or this month: kind "CONSLOJADIA", "CONSLOJAMES", "CONSDIA" or "CONSMES". */
+IMP_API double Cli_imp00000_TrdmImpressoras_getConsumo(const char* branch, const char* shop, const char* client,
+                                                       const char* consumer, const char* kind);
+/* Consumption after `date` (the host's short date-time format) over the consumer's subsidy. */
+IMP_API double Cli_imp00000_TrdmImpressoras_getSaldoExcedente(const char* client, const char* consumer,
+                                                              const char* date);
+/* 1 when the till prints consumers' names (IDIMPNMCONSVEN "S"). */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_ImprimirConsumidor(const char* branch, const char* till);
+/* 1 when the sale's coupon was already sent by e-mail. */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_cupomEnviadoEmail(const char* branch, const char* till, const char* sale);
+/* *result: an array [campaign active today ("" none), the loyalty service's address]. */
+IMP_API void Cli_imp00000_TrdmImpressoras_getCampanha(const char* branch, imp_variant* result);
+/* *result: an array [points balance, points redeemed in the sale, whether the consumer has a campaign]. */
+IMP_API void Cli_imp00000_TrdmImpressoras_getDescSaldoFid(const char* client, const char* consumer, const char* branch,
+                                                          const char* till, const char* sale, imp_variant* result);
+/* The CRM-bonus order of the host's current sale; 1 once the service answered "status": true. */
+IMP_API int32_t Cli_imp00000_TrdmImpressoras_criaOrdemCRMBONUS(void);
+/* A field of the last CRM-bonus answer as text ("" when absent); release with imp_free. */
+IMP_API char* Cli_imp00000_TrdmImpressoras_retornaCampoJSONCRMBONUS(const char* field);
+/* The consumer debit receipt: 25 values ([0] the products packet, [1] the debited amount, [3] consumer,
+ * [4] its name, [5] client, [6] its name, [7] call number, [8] [9] balance parts ([9] also the subsidised
+ * price), [10] "2" no final balance, [11] the MP-100 port, [12] model, [14]..[22] header lines, [23] country
+ * of the registration caption, [24] the consumption so far (VALCONSUMDIA, VALCONSUMMES) or null). The result
+ * is never written; fewer than 25 values are refused. */
+IMP_API void Comp_DebitoCons_Bematech_NaoFiscal(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_Comp_DebitoCons_Bematech_NaoFiscal(const imp_variant* items, int32_t count,
+                                                             imp_variant* result);
+/* The credit top-up receipt or its cancellation ([24] "CANC"): 25 values ([1] branch, [2] till, [6] the
+ * movements packet, [7] the balance before, [8] consumer name, [9] deposit number, [12] model, [13] port,
+ * [17]..[19] outlet lines, [21] balance family). The result is never written; fewer than 25 are refused. */
+IMP_API void Imp_Compr_Cred(const imp_variant* items, int32_t count, imp_variant* result);
+IMP_API void Cli_imp00000_Imp_Compr_Cred(const imp_variant* items, int32_t count, imp_variant* result);
+/* The AME wallet's payment QR code on the station's third printer. */
+IMP_API void imprimeQRCodeAME(const char* model, const char* qr_text);
+IMP_API void Cli_imp00000_imprimeQRCodeAME(const char* model, const char* qr_text);
 
 /* ---------------------------------------------------------------------------------------------------- */
 /* Print jobs                                                                                           */

@@ -115,9 +115,9 @@ bool criaOrdemCRMBONUS() {
   auto sale = rdm.Open("adqDescCRMBONUS",
                        {{"P_CDCAIXA", p("CDCAIXA")}, {"P_CDFILIAL", p("CDFILIAL")}, {"P_NRSEQVENDA", p("NRSEQVENDA")}});
   const nlohmann::json body = {{"phone", cp1252::to_utf8(field(sale, "NRTELCRM"))}, {"amount", 9999999}};
-  const std::vector<std::string> headers = {"Content-Type: application/json",
-                                            "Authorization: " + globals::stAuthCRMBONUS.get(),
-                                            "ec: " + globals::stCodeCRMBONUS.get()};
+  const std::vector<std::string> headers = {"Content-Type=application/json",
+                                            "Authorization=" + globals::stAuthCRMBONUS.get(),
+                                            "ec=" + globals::stCodeCRMBONUS.get()};
   std::string answer;
   try {
     answer = host::RequisicaoHTTPS(globals::stUrlCRMBONUS.get(), cp1252::from_utf8_lossy(body.dump()), "POST", headers,

@@ -29,6 +29,12 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) 
   return size * count;
 }
 
+// A "name=value" header as an HTTP header line.
+std::string header_line(const std::string& header) {
+  const auto eq = header.find('=');
+  return eq == std::string::npos ? header : header.substr(0, eq) + ": " + header.substr(eq + 1);
+}
+
 // Header lines as they go to a log: the authorisation never.
 std::string loggable(const std::string& header) {
   const auto colon = header.find(':');
@@ -98,8 +104,9 @@ std::string RequisicaoHTTPS(std::string_view url, std::string_view body, std::st
   curl_slist* list = nullptr;
   std::string logged = m + " " + u;
   for (const std::string& h : headers) {
-    list = curl_slist_append(list, cp1252::to_utf8(h).c_str());
-    logged += " | " + loggable(h);
+    const std::string line = header_line(h);
+    list = curl_slist_append(list, cp1252::to_utf8(line).c_str());
+    logged += " | " + loggable(line);
   }
   log_line(logFile, cp1252::from_utf8_lossy(logged) + " | " + std::string(body));
   std::string response;
@@ -143,7 +150,7 @@ bool ConsumerService(std::string_view service, std::string_view url, const Varia
   for (const Variant& a : args) arguments.push_back(to_json(a));
   const Json request = {{"servico", std::string(service)}, {"argumentos", arguments}};
   const std::string answer = RequisicaoHTTPS(url, cp1252::from_utf8_lossy(request.dump()), "POST",
-                                             {"Content-Type: application/json"}, "30", "");
+                                             {"Content-Type=application/json"}, "30", "");
   const Json reply = Json::parse(cp1252::to_utf8(answer), nullptr, false);
   if (!reply.is_object() || !reply.contains("ok") || !reply["ok"].is_boolean())
     throw Error(std::string(service) + ": resposta inválida do serviço"_cp);

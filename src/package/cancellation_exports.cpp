@@ -37,9 +37,7 @@ void cancelled_sale(const char* entry, const imp_variant* items, int32_t count, 
       package::refuse_job_array("setCupomCancelado", count < 0 || !items ? 0 : static_cast<std::size_t>(count), 24);
       return false;
     }
-    VariantArray args;
-    for (int32_t i = 0; i < count; ++i) args.push_back(abi::from_abi(items[i]));
-    return imp::setCupomCancelado(args);
+    return imp::setCupomCancelado(package::job_array(items, count));
   });
   if (result) {
     abi::clear(result);

@@ -111,6 +111,15 @@ void under_cs_void(const char* entry, F&& body) {
   });
 }
 
+// The caller's array of values, copied; nothing is read beyond `count`.
+inline VariantArray job_array(const imp_variant* items, int32_t count) {
+  VariantArray a;
+  if (items == nullptr || count <= 0) return a;
+  a.reserve(static_cast<std::size_t>(count));
+  for (int32_t i = 0; i < count; ++i) a.push_back(abi::from_abi(items[i]));
+  return a;
+}
+
 // A text result under the job lock, module-allocated; "" when the body fails.
 template <typename F>
 char* text_under_cs(const char* entry, F&& body) {

@@ -11,14 +11,7 @@ using namespace imp;
 
 namespace {
 
-// The caller's job array, copied. No element is read beyond `count`.
-VariantArray job_array(const imp_variant* items, int32_t count) {
-  VariantArray a;
-  if (items == nullptr || count <= 0) return a;
-  a.reserve(static_cast<std::size_t>(count));
-  for (int32_t i = 0; i < count; ++i) a.push_back(abi::from_abi(items[i]));
-  return a;
-}
+using package::job_array;
 
 Variant arg(const imp_variant* v) {
   return v ? abi::from_abi(*v) : Variant();

@@ -50,9 +50,9 @@ class Https : public ::testing::Test {
 
 TEST_F(Https, ARequestGoesOutAsGivenAndItsAnswerComesBack) {
   server.answer({200, R"({"status":true})"});
-  const std::string answer = host::RequisicaoHTTPS(
-      server.url("/ordem"), R"({"phone":"1199"})", "POST",
-      {"Content-Type: application/json", "Authorization: segredo", "ec: 42"}, "5", "Dados/api.log");
+  const std::string answer =
+      host::RequisicaoHTTPS(server.url("/ordem"), R"({"phone":"1199"})", "POST",
+                            {"Content-Type=application/json", "Authorization=segredo", "ec=42"}, "5", "Dados/api.log");
   EXPECT_EQ(answer, R"({"status":true})");
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);

@@ -128,7 +128,7 @@ TEST(Imphost, DemoSetsUpTheHostFolderAndRunsTheExamples) {
       {"03-cnpj.json", "12.345.678/0001-95"},
       {"04-mdc.json", 25},
       {"05-senha.json", "1"},
-      {"13-log.json", nullptr},
+      {"20-log.json", nullptr},
   };
   for (const auto& [name, result] : expected) {
     ASSERT_TRUE(o.by_job.count(name)) << name << "\n" << o.out << o.err;

@@ -179,6 +179,19 @@ std::vector<Signature> build_table() {
   t.push_back({"Cli_imp00000_TrdmImpressoras_ImpEtiqZebra95x70", {Variant, Text, Text}, R::None});
   t.push_back({"Cli_imp00000_TrdmImpressoras_ImpZebraZd220", {Text, Text, Text, Text, Text}, R::None});
   t.push_back({"Cli_imp00000_LogZebra", {Text}, R::None});
+
+  // Consumer accounts, loyalty and the payment QR code (the receipts are job arrays, above).
+  t.push_back({"Cli_imp00000_TrdmImpressoras_RetornaSaldoConsumidor", std::vector<Param>(6, Text), R::None});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_getConsumo", std::vector<Param>(5, Text), R::Double});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_getSaldoExcedente", {Text, Text, Text}, R::Double});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_ImprimirConsumidor", {Text, Text}, R::Bool});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_cupomEnviadoEmail", {Text, Text, Text}, R::Bool});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_getCampanha", {Text}, R::Variant});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_getDescSaldoFid", std::vector<Param>(5, Text), R::Variant});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_criaOrdemCRMBONUS", {}, R::Bool});
+  t.push_back({"Cli_imp00000_TrdmImpressoras_retornaCampoJSONCRMBONUS", {Text}, R::Text});
+  t.push_back({"imprimeQRCodeAME", {Text, Text}, R::None});
+  t.push_back({"Cli_imp00000_imprimeQRCodeAME", {Text, Text}, R::None});
   return t;
 }
 }  // namespace
