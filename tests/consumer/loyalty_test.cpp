@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "consumer/account_block.h"
 #include "host/services.h"
 #include "module/data_module.h"
 #include "module/globals.h"
@@ -93,6 +94,41 @@ TEST_F(Loyalty, TheBonusOrder) {
     EXPECT_EQ(globals::stSaldoCRMBONUS.get(), "antes");
     EXPECT_EQ(globals::stCRMBONUSResult.get(), "antes");
   }
+}
+
+// The loyalty lines of a fiscal document: the sale's loyalty discounts, then the online cash-back of the
+// campaign (the loyalty service is the test's server); a service that fails prints no cash-back line.
+TEST_F(Loyalty, LoyaltyLines) {
+  test::create_demo_db(dir.path() / "Dados" / "imp.db",
+                       "UPDATE GERPARAMGERAL SET CDURLFIDONLINE = '" + server.url("/fidelidade") + "';");
+  FreeDataModule();
+  ClientDataSet sale;
+  sale.LoadFromPacket(
+      R"({"fields": [{"name": "VRMOVEXTCONS", "type": "float"}, {"name": "VRDESCCASHUDS", "type": "float"}],
+                          "rows": [{"VRMOVEXTCONS": 5.5, "VRDESCCASHUDS": 0}]})");
+  sale.First();
+  SaleAccount s;
+  s.branch = "0001";
+  s.till = "001";
+  s.sale = "0000000310";
+  server.answer({200, R"({"ok": true, "resultado": [14.2, 3, 1.75, "31/12/2026"]})"});
+  EXPECT_EQ(LoyaltyLines(s, sale, "0000001", "00458"),
+            "Desconto Fidelidade: R$ 5,50\nDesconto Cashback: R$ 3,00\nCashback Ganho: R$ 1,75\n"
+            "Validade do Cashback: 31/12/2026\nSaldo Cashback: R$ 14,20\n");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const Json body = Json::parse(requests[0].body);
+  EXPECT_EQ(body["servico"], "FidelidadeOnline");
+  EXPECT_EQ(body["argumentos"][0], "CONSULTA_VENDA");
+  EXPECT_EQ(body["argumentos"][3], "00458");
+
+  for (const test::HttpServer::Answer& failure :
+       {test::HttpServer::Answer{200, R"({"ok": false})"}, test::HttpServer::Answer{500, "{}"}}) {
+    server.answer(failure);
+    EXPECT_EQ(LoyaltyLines(s, sale, "0000001", "00458"), "Desconto Fidelidade: R$ 5,50\n");
+  }
+  EXPECT_EQ(LoyaltyLines(s, sale, "0000001", ""), "Desconto Fidelidade: R$ 5,50\n") << "no consumer, no query";
+  EXPECT_EQ(server.requests().size(), 3u);
 }
 
 }  // namespace
