@@ -206,7 +206,11 @@ TEST_F(HostileInput, KeptTicketsAreReprintedByteForByte) {
   // Through imphost, in another process.
   prepare();
   break_lpt1();
-  const std::string imphost = std::string(IMP_IMPHOST_PATH) + " --lib " + IMP_LIBRARY_PATH + " pending ";
+  // Under the address sanitizer, GCC 12's LeakSanitizer crashes at exit while it walks the dynamic TLS of the
+  // libraries a dlopen brought in (a fault of the sanitizer on this glibc, not a leak): the child skips the
+  // TLS roots. Builds without the sanitizer ignore the variable.
+  const std::string imphost =
+      std::string("LSAN_OPTIONS=use_tls=0 ") + IMP_IMPHOST_PATH + " --lib " + IMP_LIBRARY_PATH + " pending ";
   const std::string at = " --host-dir '" + dir.str() + "'";
   EXPECT_EQ(std::system((imphost + "list" + at + " > /dev/null").c_str()), 0);
   EXPECT_EQ(std::system((imphost + "reprint --port LPT1" + at + " > /dev/null").c_str()), 0);
