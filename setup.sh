@@ -14,7 +14,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config ccache
   clang libclang-rt-14-dev
   unixodbc-dev unixodbc libsqliteodbc tdsodbc
   libcups2-dev cups-daemon cups-client
-  libqrencode-dev libzint-dev libcurl4-openssl-dev
+  libqrencode-dev libzint-dev libcurl4-openssl-dev openssl
   libfreetype-dev libfontconfig-dev libpng-dev fonts-liberation2 fonts-dejavu-core)
 
 install_missing() {

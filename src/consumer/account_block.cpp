@@ -44,16 +44,6 @@ bool has_payment(ClientDataSet* payments, std::string_view type) {
   return false;
 }
 
-double first_number(const db::ResultSet& rs, std::string_view field) {
-  if (rs.rows.empty()) return 0;
-  for (std::size_t c = 0; c < rs.fields.size(); ++c)
-    if (CompareText(rs.fields[c].name, field, true) == 0) {
-      const Variant& v = rs.rows.front()[c];
-      return v.is_unassigned() ? 0 : v.to_double();
-    }
-  return 0;
-}
-
 // A central consumption figure of the debit accounts (element 0 of MoviclieCentral "V"); 0 when it fails.
 double central_value(const SaleAccount& s, const std::string& client, const std::string& consumer,
                      const char* operation) {
@@ -162,29 +152,28 @@ class Block {
       auto types = rdm_.Open("adqTipoConsFili", who);
       if (!types.rows.empty()) {
         const double used =
-            central
-                ? central_value(s_, client_, consumer_, "SUBSIDIO_BASICO_EMP")
-                : first_number(rdm_.Open("adqVrSubsBasicoCons", {{"P_DTMOVIMCLIE", Variant::date_time(std::floor(now))},
-                                                                 {"P_CDCLIENTE", client_},
-                                                                 {"P_CDCONSUMIDOR", consumer_}}),
-                               "VRSUBSBASICODIA");
-        day = first_number(types, "VRSALDOBASICO") - used;
+            central ? central_value(s_, client_, consumer_, "SUBSIDIO_BASICO_EMP")
+                    : rdm_.Open("adqVrSubsBasicoCons", {{"P_DTMOVIMCLIE", Variant::date_time(std::floor(now))},
+                                                        {"P_CDCLIENTE", client_},
+                                                        {"P_CDCONSUMIDOR", consumer_}})
+                          .first_number("VRSUBSBASICODIA");
+        day = types.first_number("VRSALDOBASICO") - used;
         double extra = 0;
         if (central)
           extra = central_value(s_, client_, consumer_, "CONSUMO_SALDO_EXTRA");
         else if (periodStart)
-          extra = first_number(rdm_.Open("adqGtTotConsSaldExtra", {{"P_DTENTRVENDA", Variant::date_time(*periodStart)},
-                                                                   {"P_CDCONSUMIDOR", consumer_},
-                                                                   {"P_CDCLIENTE", client_}}),
-                               "TOTAL");
-        month = first_number(types, "VRSALDOEXTRA") - extra;
+          extra = rdm_.Open("adqGtTotConsSaldExtra", {{"P_DTENTRVENDA", Variant::date_time(*periodStart)},
+                                                      {"P_CDCONSUMIDOR", consumer_},
+                                                      {"P_CDCLIENTE", client_}})
+                      .first_number("TOTAL");
+        month = types.first_number("VRSALDOEXTRA") - extra;
       } else if (auto shop = rdm_.Open("adqTipoConsLoja", {{"P_CDCLIENTE", client_},
                                                            {"P_CDCONSUMIDOR", consumer_},
                                                            {"P_CDFILIAL", s_.branch},
                                                            {"P_CDLOJA", s_.shop}});
                  !shop.rows.empty()) {
-        day = first_number(shop, "VRMAXCONSDIAD") - getConsumo(s_.branch, s_.shop, client_, consumer_, "CONSLOJADIA");
-        month = first_number(shop, "VRMAXCONSMESD") - getConsumo(s_.branch, s_.shop, client_, consumer_, "CONSLOJAMES");
+        day = shop.first_number("VRMAXCONSDIAD") - getConsumo(s_.branch, s_.shop, client_, consumer_, "CONSLOJADIA");
+        month = shop.first_number("VRMAXCONSMESD") - getConsumo(s_.branch, s_.shop, client_, consumer_, "CONSLOJAMES");
       } else {
         day = number(s_.consumer, "VRMAXDEBCONS") - getConsumo(s_.branch, s_.shop, client_, consumer_, "CONSDIA");
         const double monthLimit = empty_value(s_.consumer, "VRMAXCONSMENSAL") ? number(s_.consumer, "VRMESUBCONS")
@@ -207,11 +196,10 @@ class Block {
     if (param("IDIMPRSUBSREST") == "S") {
       double usedToday = 0;
       try {
-        usedToday = first_number(
-            rdm_.Open("adqVrSubsBasicoCons", {{"P_DTMOVIMCLIE", Variant::date_time(std::floor(clock::Now()))},
-                                              {"P_CDCLIENTE", client_},
-                                              {"P_CDCONSUMIDOR", consumer_}}),
-            "VRSUBSBASICODIA");
+        usedToday = rdm_.Open("adqVrSubsBasicoCons", {{"P_DTMOVIMCLIE", Variant::date_time(std::floor(clock::Now()))},
+                                                      {"P_CDCLIENTE", client_},
+                                                      {"P_CDCONSUMIDOR", consumer_}})
+                        .first_number("VRSUBSBASICODIA");
       } catch (const std::exception& e) {
         log::LogErroImpNaoFiscal(std::string(e.what()) + " - Imp00000 - Funcao:ConsumerAccountBlock");
       }

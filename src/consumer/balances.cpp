@@ -96,13 +96,6 @@ double number_of(const Variant& v) {
   }
 }
 
-double first_number(const db::ResultSet& rs, std::string_view field) {
-  if (rs.rows.empty()) return 0;
-  for (std::size_t c = 0; c < rs.fields.size(); ++c)
-    if (CompareText(rs.fields[c].name, field, true) == 0) return number_of(rs.rows.front()[c]);
-  return 0;
-}
-
 double start_of_day(double dt) {
   return std::floor(dt);
 }
@@ -182,7 +175,7 @@ double getConsumo(std::string_view branch, std::string_view shop, std::string_vi
     p.push_back({"P_CDFILIAL", s(branch)});
     p.push_back({"P_CDLOJA", s(shop)});
   }
-  return first_number(EnsureDataModule().Open(shopOnly ? "adqGtTotConsLoja" : "adqGtTotCons", p), "VRCONSUMO");
+  return EnsureDataModule().Open(shopOnly ? "adqGtTotConsLoja" : "adqGtTotCons", p).first_number("VRCONSUMO");
 }
 
 double getSaldoExcedente(std::string_view client, std::string_view consumer, std::string_view date) {
@@ -191,15 +184,12 @@ double getSaldoExcedente(std::string_view client, std::string_view consumer, std
   auto rs = EnsureDataModule().Open(
       "adqSaldoExcedente",
       {{"P_DTENTRVENDA", Variant::date_time(*dt)}, {"P_CDCONSUMIDOR", s(consumer)}, {"P_CDCLIENTE", s(client)}});
-  return first_number(rs, "VRTOTAL");
+  return rs.first_number("VRTOTAL");
 }
 
 bool ImprimirConsumidor(std::string_view branch, std::string_view till) {
   auto rs = EnsureDataModule().Open("adqParamConsumidor", {{"CDFILIAL", s(branch)}, {"CDCAIXA", s(till)}});
-  if (rs.rows.empty()) return false;
-  for (std::size_t c = 0; c < rs.fields.size(); ++c)
-    if (CompareText(rs.fields[c].name, "IDIMPNMCONSVEN", true) == 0) return rs.rows.front()[c].to_text() == "S";
-  return false;
+  return rs.first("IDIMPNMCONSVEN").to_text() == "S";
 }
 
 std::optional<double> PayrollPeriodStart(std::string_view closingDay, double today) {

@@ -23,17 +23,6 @@ std::string s(std::string_view v) {
   return std::string(v);
 }
 
-Variant first_value(const db::ResultSet& rs, std::string_view field) {
-  if (rs.rows.empty()) return {};
-  for (std::size_t c = 0; c < rs.fields.size(); ++c)
-    if (CompareText(rs.fields[c].name, field, true) == 0) return rs.rows.front()[c];
-  return {};
-}
-
-double number(const Variant& v) {
-  return v.is_unassigned() ? 0 : v.to_double();
-}
-
 // Today at 00:00, as the campaign and points queries compare it.
 Variant today() {
   return Variant::date_time(std::floor(clock::Now()));
@@ -51,8 +40,8 @@ bool cupomEnviadoEmail(std::string_view branch, std::string_view till, std::stri
 VariantArray getCampanha(std::string_view branch) {
   TrdmImpressoras& rdm = EnsureDataModule();
   const Variant code =
-      first_value(rdm.Open("adqCampanhaAtiva", {{"P_CDFILIAL", s(branch)}, {"P_DATAHOJE", today()}}), "CDCAMPANHA");
-  const Variant address = first_value(rdm.Open("adqGerParamGeral", {}), "CDURLFIDONLINE");
+      rdm.Open("adqCampanhaAtiva", {{"P_CDFILIAL", s(branch)}, {"P_DATAHOJE", today()}}).first("CDCAMPANHA");
+  const Variant address = rdm.Open("adqGerParamGeral", {}).first("CDURLFIDONLINE");
   return {Variant(code.is_unassigned() ? std::string() : code.to_text()),
           Variant(address.is_unassigned() ? std::string() : address.to_text())};
 }
@@ -65,16 +54,16 @@ VariantArray getDescSaldoFid(std::string_view client, std::string_view consumer,
   double balance = 0;
   const bool hasCampaign = !points.rows.empty();
   if (hasCampaign) {
-    const std::string campaign = first_value(points, "CDCAMPANHA").to_text();
-    const double redeemed = number(
-        first_value(rdm.Open("adqSaldoFidUtil",
-                             {{"P_CDCLIENTE", s(client)}, {"P_CDCONSUMIDOR", s(consumer)}, {"P_CDCAMPANHA", campaign}}),
-                    "VRPONTOBRINDE"));
-    balance = number(first_value(points, "VRSALDOCONS")) - redeemed;
+    const std::string campaign = points.first("CDCAMPANHA").to_text();
+    const double redeemed =
+        rdm.Open("adqSaldoFidUtil",
+                 {{"P_CDCLIENTE", s(client)}, {"P_CDCONSUMIDOR", s(consumer)}, {"P_CDCAMPANHA", campaign}})
+            .first_number("VRPONTOBRINDE");
+    balance = points.first_number("VRSALDOCONS") - redeemed;
   }
-  const double inSale = number(first_value(
-      rdm.Open("adqDescVendaFid", {{"P_CDFILIAL", s(branch)}, {"P_CDCAIXA", s(till)}, {"P_NRSEQVENDA", s(sale)}}),
-      "VRPONTOBRINDE"));
+  const double inSale =
+      rdm.Open("adqDescVendaFid", {{"P_CDFILIAL", s(branch)}, {"P_CDCAIXA", s(till)}, {"P_NRSEQVENDA", s(sale)}})
+          .first_number("VRPONTOBRINDE");
   return {Variant(balance), Variant(inSale), Variant(hasCampaign)};
 }
 
@@ -105,7 +94,7 @@ bool criaOrdemCRMBONUS() {
   TrdmImpressoras& rdm = EnsureDataModule();
   auto shop = rdm.Open("adqLojaCRMBONUS", {{"P_CDFILIAL", p("CDFILIAL")}, {"P_CDLOJA", p("CDLOJA")}});
   auto field = [&](const db::ResultSet& rs, const char* name) {
-    const Variant v = first_value(rs, name);
+    const Variant v = rs.first(name);
     return v.is_unassigned() ? std::string() : v.to_text();
   };
   if (field(shop, "IDCRMBONUS") != "S") return false;

@@ -96,6 +96,18 @@ FieldValue to_field_value(const Variant& v, const FieldDef& f) {
 
 }  // namespace
 
+Variant ResultSet::first(std::string_view field) const {
+  if (rows.empty()) return {};
+  for (std::size_t c = 0; c < fields.size(); ++c)
+    if (CompareText(fields[c].name, field, true) == 0) return rows.front()[c];
+  return {};
+}
+
+double ResultSet::first_number(std::string_view field) const {
+  const Variant v = first(field);
+  return v.is_unassigned() ? 0 : v.to_double();
+}
+
 void ResultSet::declare(std::string_view field, FieldType type, int size) {
   for (std::size_t c = 0; c < fields.size(); ++c) {
     if (upper(fields[c].name) != upper(field)) continue;

@@ -76,6 +76,11 @@ struct ResultSet {
   void declare(std::string_view field, FieldType type, int size);
   std::string packet() const;
   void load_into(ClientDataSet& ds) const;
+  // The first row's value of `field` (names match regardless of case); unassigned when there is no row or
+  // no such column.
+  Variant first(std::string_view field) const;
+  // The same as a number: 0 for no row, no column or a null.
+  double first_number(std::string_view field) const;
 };
 
 class Connection {

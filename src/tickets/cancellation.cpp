@@ -223,9 +223,8 @@ bool cancelled_sale_on_library(const VariantArray& a, const std::string& model, 
   text = RemoveAcentos(text);
   const int opened = IniciaPorta_DLL(model, port);
   const int formatted = FormataTX_DLL(model, text, 2, 0, 0, 0, 0);
-  const int cut = AcionaGuilhotina_DLL(model, 0);
+  AcionaGuilhotina_DLL(model, 0);
   FechaPorta_DLL(model, port);
-  (void)cut;
   return opened > 0 && formatted > 0;
 }
 

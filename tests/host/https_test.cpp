@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/hostdir.h"
 #include "support/http_server.h"
+#include "support/loopback.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -25,15 +26,9 @@ using Json = nlohmann::json;
 
 // A loopback port nobody listens on at the moment.
 int free_port() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
+  int port = 0;
+  ::close(test::listen_on_loopback(port, "free_port"));
+  return port;
 }
 
 class Https : public ::testing::Test {

@@ -16,20 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback.h"
+
 namespace imp::test {
 
 class NetworkPrinter {
  public:
   NetworkPrinter() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 16) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      throw std::runtime_error("NetworkPrinter: no loopback listener");
-    port_ = ntohs(a.sin_port);
+    fd_ = listen_on_loopback(port_, "NetworkPrinter");
     thread_ = std::thread([this] {
       while (!stop_) {
         pollfd p{fd_, POLLIN, 0};

@@ -14,23 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback.h"
+
 namespace imp::test {
 
 class SilentServer {
  public:
   // `receive_buffer` > 0 shrinks what each connection takes before the sender stalls.
   explicit SilentServer(int receive_buffer = 0) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (receive_buffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    socklen_t len = sizeof a;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 16) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      throw std::runtime_error("SilentServer: no loopback listener");
-    port_ = ntohs(a.sin_port);
+    fd_ = listen_on_loopback(port_, "SilentServer", receive_buffer);
     thread_ = std::thread([this] {
       while (!stop_) {
         pollfd p{fd_, POLLIN, 0};
